@@ -1,0 +1,86 @@
+#include "core/cartridge.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
+namespace wenlo {
+
+namespace {
+
+constexpr size_t kTitleOffset = 0x134;
+constexpr size_t kCartTypeOffset = 0x147;
+constexpr size_t kBankSize = 0x4000;
+
+// Reads a whole regular file; false if it cannot be opened or read, or if its
+// size is outside the accepted range (checked before reading it).
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const std::streamoff length = in.tellg();
+    if (length < std::streamoff(kMinRomSize) || length > std::streamoff(kMaxRomSize)) return false;
+    out.resize(size_t(length));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(out.data()), length);
+    return bool(in);
+}
+
+}  // namespace
+
+bool LoadRom(Machine& m, const std::string& path) {
+    if (path.empty()) return false;
+    std::vector<uint8_t> image;
+    if (!ReadWholeFile(path, image)) return false;
+    return LoadRomImage(m, std::move(image), path);
+}
+
+bool LoadRomImage(Machine& m, std::vector<uint8_t> image, const std::string& path) {
+    const size_t n = image.size();
+    if (n < kMinRomSize || n > kMaxRomSize) return false;
+
+    m.RomImage = std::move(image);
+    m.RomBankMask = uint8_t(n / kBankSize - 1);  // truncated: < 16 KiB gives 0xFF
+    m.RomName = RomBaseName(path);
+    std::memcpy(m.RomTitle.data(), m.RomImage.data() + kTitleOffset, m.RomTitle.size());
+    m.CartType = m.RomImage[kCartTypeOffset];
+    switch (m.CartType) {
+        case 0x00: m.MbcType = 0; break;
+        case 0x01:
+        case 0x02:
+        case 0x03:
+            m.MbcType = 1;
+            m.BankMode = 0;
+            break;
+        default: break;  // other types keep the banking of the previous cartridge
+    }
+
+    // A banked cartridge gets bank 0 only; its upper window keeps what it
+    // held until the game's first bank-select write. Bytes beyond a short
+    // file read as 0xFF.
+    const size_t copy = m.MbcType == 0 ? m.RomWindow.size() : kBankSize;
+    const size_t avail = std::min(copy, n);
+    std::copy_n(m.RomImage.begin(), avail, m.RomWindow.begin());
+    std::fill(m.RomWindow.begin() + avail, m.RomWindow.begin() + copy, uint8_t(0xFF));
+
+    m.RamBank = 1;
+    m.RomBank = 1;
+    m.RamEnabled = 0;
+    if (m.host) m.host->SetCaption("Wenlo - " + TitleText(m));
+    return true;
+}
+
+std::string RomBaseName(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // A leading dot would leave no name at all; keep the whole name then.
+    const size_t dot = name.find('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    return name;
+}
+
+std::string TitleText(const Machine& m) {
+    const auto& t = m.RomTitle;
+    return std::string(t.begin(), std::find(t.begin(), t.end(), '\0'));
+}
+
+}  // namespace wenlo

@@ -1,0 +1,107 @@
+#include "core/scheduler.h"
+
+#include "core/bus.h"
+#include "core/cpu.h"
+#include "core/io_regs.h"
+#include "input/joypad.h"
+#include "video/background.h"
+#include "video/sprites.h"
+
+namespace wenlo {
+
+namespace {
+
+void DrawLine(Machine& m) {
+    switch (m.DisplayMode) {
+        case 0:
+            DrawBackgroundLine1x1(m);
+            DrawSpriteLine1x1(m);
+            break;
+        case 1:
+            DrawBackgroundLine2x2(m);
+            DrawSpriteLine2x2(m);
+            break;
+        case 2:
+            DrawBackgroundLineInterlaced(m);
+            DrawSpriteLineInterlaced(m);
+            break;
+        default: break;  // an unknown mode draws nothing
+    }
+}
+
+// LCD-status request: the line just finished equals LYC. Raised whatever the
+// STAT select bits say, withdrawn at the next tick if not taken.
+void SetCoincidence(Machine& m, bool equal) {
+    if (equal)
+        m.IF |= io::kIntLcdStat;
+    else
+        m.IF &= uint8_t(~io::kIntLcdStat);
+}
+
+// Takes at most one request. IME is left set, so a request still pending at
+// a later tick is taken then, even inside a handler. Bit 4 has the highest
+// priority here, bit 0 the lowest.
+void DispatchInterrupt(Machine& m) {
+    const uint8_t pending = m.IE & m.IF & io::kIntMask;
+    if (pending == 0) return;
+    m.regSP = int32_t(uint32_t(m.regSP) - 2);
+    WriteByte(m, m.regSP, uint8_t(m.regPC & 0xFF));
+    WriteByte(m, int32_t(uint32_t(m.regSP) + 1), uint8_t((m.regPC >> 8) & 0xFF));
+    for (int bit = 4; bit >= 0; --bit) {
+        if (pending & (1 << bit)) {
+            m.regPC = 0x40 + 8 * bit;
+            m.IF &= uint8_t(~(1 << bit));
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void ScanlineTick(Machine& m, bool render) {
+    m.STAT &= uint8_t(~io::kStatModeMask);
+    const int line = m.LY;
+    if (line < io::kVBlankLine) {
+        if (render && m.FrameCount % io::kFrameSkip == 0) DrawLine(m);
+        if (m.IME) {
+            m.IF &= uint8_t(~io::kIntVBlank);
+            SetCoincidence(m, line == m.LYC);
+            UpdateJoypad(m);
+        }
+        ++m.LY;
+    } else if (line == io::kVBlankLine) {
+        m.STAT |= io::kStatModeVBlank;
+        if (m.IME) {
+            m.IF |= io::kIntVBlank;
+            SetCoincidence(m, m.LYC == io::kVBlankLine);
+            UpdateJoypad(m);
+        }
+        ++m.FrameCount;
+        ++m.LY;
+    } else {
+        if (m.IME) {
+            SetCoincidence(m, line == m.LYC);
+            UpdateJoypad(m);
+        }
+        ++m.LY;  // a byte: a stray 255 (only a state file can hold one) wraps to 0
+        if (render && m.host) {
+            m.host->RefreshPicture();
+            m.host->PumpEvents();
+        }
+    }
+    m.regSP &= 0xFFFF;
+    if (m.IME) DispatchInterrupt(m);
+}
+
+void RunScanline(Machine& m) {
+    Interpret(m, io::kCyclesPerLine);
+    --m.DIV;  // counts down, wrapping from 0 to 255
+    if (m.LY > io::kLastLine) m.LY = 0;
+    ScanlineTick(m, true);
+}
+
+void RunEmulation(Machine& m) {
+    while (m.Running) RunScanline(m);
+}
+
+}  // namespace wenlo

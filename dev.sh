@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds and runs Wenlo on Debian. Installs what is missing first (as root, or
+# through sudo).
+#
+#   ./dev.sh run      build and start the desktop program
+#   ./dev.sh test     build and run every test
+#   ./dev.sh bench    build and run the speed benchmark
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(build-essential cmake pkg-config libgtest-dev qt6-base-dev libgl-dev libpng-dev)
+BUILD_DIR=${WENLO_BUILD_DIR:-build}
+JOBS=${WENLO_JOBS:-2}
+
+install_missing() {
+    local missing=() p
+    for p in "${PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
+}
+
+build() {
+    cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release "$@"
+    cmake --build "$BUILD_DIR" -j "$JOBS"
+}
+
+case "${1:-}" in
+    run)
+        install_missing
+        build
+        exec "$BUILD_DIR/frontend/wenlo"
+        ;;
+    test)
+        install_missing
+        build
+        QT_QPA_PLATFORM=offscreen ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
+        ;;
+    bench)
+        install_missing
+        build
+        "$BUILD_DIR/tools/wenlo-bench"
+        ;;
+    *)
+        echo "usage: $0 run | test | bench" >&2
+        exit 2
+        ;;
+esac

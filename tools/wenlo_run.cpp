@@ -1,0 +1,2 @@
+// PLACEHOLDER: replaced by the headless runner.
+int main() { return 0; }
