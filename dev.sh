@@ -5,6 +5,8 @@
 #   ./dev.sh run      build and start the desktop program
 #   ./dev.sh test     build and run every test
 #   ./dev.sh bench    build and run the speed benchmark
+#   ./dev.sh sanitize build with AddressSanitizer and UndefinedBehaviorSanitizer
+#                     (clang) and run every test and a short run of each fuzz target
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -46,8 +48,17 @@ case "${1:-}" in
         build
         "$BUILD_DIR/tools/wenlo-bench"
         ;;
+    sanitize)
+        install_missing clang libclang-rt-14-dev
+        BUILD_DIR=${WENLO_BUILD_DIR:-build-sanitize}
+        CXX=clang++ build -DWENLO_SANITIZE=ON -DWENLO_FUZZ=ON
+        # Qt and the system libraries are not instrumented: leaks inside them are not ours.
+        ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
+            UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
+            ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
+        ;;
     *)
-        echo "usage: $0 run | test | bench" >&2
+        echo "usage: $0 run | test | bench | sanitize" >&2
         exit 2
         ;;
 esac
