@@ -1,0 +1,95 @@
+#include "tools/headless.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <ostream>
+
+#include "core/cartridge.h"
+#include "core/scheduler.h"
+#include "input/joypad.h"
+#include "savestate/state_file.h"
+#include "tools/png_io.h"
+
+namespace wenlo::tools {
+
+void ApplyPresses(Machine& m, const std::vector<KeyPress>& presses, int64_t frame) {
+    for (const KeyPress& p : presses) {
+        bool held = false;
+        for (const KeyPress& q : presses)
+            if (q.keyCode == p.keyCode && q.from <= frame && frame < q.to) held = true;
+        const bool wasHeld = m.KeyState[p.keyCode] != 0;
+        if (held && !wasHeld) KeyDown(m, p.keyCode);
+        if (!held && wasHeld) KeyUp(m, p.keyCode);
+    }
+}
+
+int RunMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const ParseResult parsed = ParseRunOptions(args);
+    if (!parsed.options) {
+        err << "wenlo-run: " << parsed.error << "\n" << UsageText();
+        return kExitUsage;
+    }
+    return RunHeadless(*parsed.options, out, err);
+}
+
+int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err) {
+    // Both are large (the surface alone is 360 KiB): keep them off the stack.
+    auto machine = std::make_unique<Machine>();
+    auto host = std::make_unique<HeadlessHost>();
+    Machine& m = *machine;
+    m.host = host.get();
+
+    // As the Load ROM command does it: load, reset, clear the picture, run.
+    if (!LoadRom(m, options.romPath)) {
+        err << "Failed to Load ROM.\n";
+        return kExitUsage;
+    }
+    ResetMachine(m);
+    m.DisplayMode = options.mode;
+    host->surface.Resize(ModeWidth(options.mode), ModeHeight(options.mode));
+    host->surface.SetBackColor(ShadeColors[0]);
+    host->surface.Clear();
+    m.Running = true;
+    m.Paused = false;
+
+    if (!options.loadStatePath.empty()) {
+        std::string why;
+        if (!ReadStateFile(m, options.loadStatePath, &why)) {
+            err << "wenlo-run: cannot load state file '" << options.loadStatePath << "': " << why << "\n";
+            return kExitFailure;
+        }
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    for (int64_t frame = 0; frame < options.frames; ++frame) {
+        if (!options.presses.empty()) ApplyPresses(m, options.presses, frame);
+        for (int line = 0; line < kLinesPerFrame; ++line) RunScanline(m);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    if (!options.statePath.empty()) {
+        std::string why;
+        if (!WriteStateFile(m, options.statePath, &why)) {
+            err << "wenlo-run: cannot write state file '" << options.statePath << "': " << why << "\n";
+            return kExitFailure;
+        }
+    }
+    if (!options.pngPath.empty()) {
+        std::string why;
+        if (!WritePng(options.pngPath, SurfaceToRgb(host->surface), &why)) {
+            err << "wenlo-run: cannot write picture '" << options.pngPath << "': " << why << "\n";
+            return kExitFailure;
+        }
+    }
+    if (options.bench) {
+        const double fps = seconds > 0 ? double(options.frames) / seconds : 0.0;
+        char line[160];
+        std::snprintf(line, sizeof line, "frames=%lld seconds=%.3f fps=%.1f speed=%.2f\n",
+                      static_cast<long long>(options.frames), seconds, fps, fps / kFramesPerSecond);
+        out << line;
+    }
+    return kExitOk;
+}
+
+}  // namespace wenlo::tools
