@@ -1,7 +1,17 @@
 // The state file: the whole machine written field by field in one fixed,
-// headerless, little-endian layout of kStateSize bytes (offsets in
-// state_file.cpp), coded with the run-length codec. One file per cartridge,
-// named RomName + ".sav", in the current directory.
+// headerless, little-endian layout of kStateSize bytes (the table of offsets
+// is kStateLayout in state_file.cpp), coded with the run-length codec of
+// savestate/rle.h. One file per cartridge, named RomName + ".sav"; nothing in
+// it names the cartridge, so a state of another game with the same RomName
+// loads like any other.
+//
+// Not saved, and so left alone by a load: LCDC, DMA, the joypad nibbles and
+// KeyState, CurrentOpcode, CurrentCBOpcode, CartType, RomBankMask, RomTitle,
+// RomName, RomImage, RomWindow (apart from the restored bank), Running,
+// Paused, FrameCount, DisplayMode and the picture.
+//
+// All functions run on the emulation thread, between instructions (from the
+// front end's event handlers or the headless runner).
 #pragma once
 
 #include <cstddef>
@@ -13,30 +23,41 @@
 
 namespace wenlo {
 
+struct WriteFault;  // savestate/file_io.h: makes writes fail, for tests
+
 inline constexpr size_t kStateSize = 139701;
 
-// The uncompressed state of m, exactly kStateSize bytes.
+// The uncompressed state of m, exactly kStateSize bytes. F is stored composed
+// (ComposeF); RamBanks slot-interleaved: byte (slot s, offset o) at 19 + s + 16 o.
 std::vector<uint8_t> SerializeState(const Machine&);
 
-// Restores the fields of a state and shows the restored ROM bank. Returns
-// false and changes nothing unless state holds exactly kStateSize bytes.
+// Restores the fields of a state (F split with SplitF) and copies the restored
+// RomBank of RomImage into RomWindow 0x4000-0x7FFF again. Returns false and
+// changes nothing unless state holds exactly kStateSize bytes.
 bool DeserializeState(Machine&, const std::vector<uint8_t>& state);
 
-// RomName + ".sav" (and the save's temporary RomName + ".tmp").
+// RomName + ".sav", relative to the current directory.
 std::string StateFileName(const Machine&);
 
-// Writes the state file at path. The coded file is written beside it and
-// renamed over the old one only when complete, so a failure midway keeps the
-// previous file; temporary files are removed in every case. On failure returns
-// false and, if error is given, a short reason.
+// Writes the state file at path. The uncompressed state goes to RomName +
+// ".tmp" in the folder of path, is coded into path + ".new", and that is
+// renamed over path only when complete: a failure at any step keeps the
+// previous file as it was. Both temporaries are gone afterwards in every
+// case. On failure returns false and, if error is given, a one-line reason
+// fit for a message box.
 bool WriteStateFile(const Machine&, const std::string& path, std::string* error = nullptr);
+bool WriteStateFile(const Machine&, const std::string& path, std::string* error, WriteFault* fault);
 
-// Reads the state file at path. A missing file, or one that does not decode to
-// exactly kStateSize bytes, changes nothing and returns false (with a reason).
+// Reads the state file at path, decoding it through "gb.tmp" in the folder
+// of path (removed afterwards in every case). A missing file, one that ends
+// inside a token, or one that does not decode to exactly kStateSize bytes
+// changes nothing and returns false with a reason.
 bool ReadStateFile(Machine&, const std::string& path, std::string* error = nullptr);
+bool ReadStateFile(Machine&, const std::string& path, std::string* error, WriteFault* fault);
 
 // The Save State and Load State commands: WriteStateFile / ReadStateFile on
-// StateFileName(m) in the current directory.
+// StateFileName(m) in the current directory (the cartridge's folder once it
+// was chosen through the open-file dialog).
 bool SaveState(const Machine&, std::string* error = nullptr);
 bool LoadState(Machine&, std::string* error = nullptr);
 

@@ -1,0 +1,37 @@
+// The codec of savestate/rle.h with its outcome reported, for callers that
+// must not mistake a half-written file for a good one. CompressFile and
+// ExpandFile are these with the result dropped.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace wenlo {
+
+struct WriteFault;
+
+enum class CodecStatus {
+    Ok,
+    SourceUnreadable,  // missing, not a regular file, or cannot be opened;
+                       // target is left empty, as for an empty source
+    ReadError,         // the source could not be read to its end
+    WriteError,        // target could not be created, written or closed
+    Truncated,         // decoding: the source ends inside a token; target
+                       // holds everything decoded before it
+    TooLong,           // decoding: the output would pass outputLimit; target
+                       // holds the first outputLimit bytes at most
+};
+
+// On any status the target exists as far as it was written; deleting it is
+// the caller's business. fault (tests only) makes target writes fail.
+CodecStatus CompressFileChecked(const std::string& source, const std::string& target,
+                                WriteFault* fault = nullptr);
+CodecStatus ExpandFileChecked(const std::string& source, const std::string& target,
+                              uint64_t outputLimit = std::numeric_limits<uint64_t>::max(),
+                              WriteFault* fault = nullptr);
+
+// A short English description of a status ("the disk refused the write").
+const char* DescribeCodecStatus(CodecStatus);
+
+}  // namespace wenlo
