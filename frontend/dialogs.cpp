@@ -1,0 +1,38 @@
+#include "frontend/dialogs.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
+
+namespace wenlo::ui {
+
+QString QtDialogs::OpenFile(QWidget* parent, const QString& title, const QString& folder,
+                            const QStringList& filters) {
+    QString selected = filters.value(0);
+    return QFileDialog::getOpenFileName(parent, title, folder, filters.join(";;"), &selected);
+}
+
+void QtDialogs::Critical(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::critical(parent, title, text, QMessageBox::Ok);
+}
+
+QString QtDialogs::InputBox(QWidget* parent, const QString& prompt, const QString& title,
+                            const QString& defaultText) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
+    return ok ? text : QString();
+}
+
+void QtDialogs::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+
+void QtDialogs::EndProcess() {
+    // At once, even from inside a nested run loop: unwinding the loops (or
+    // running the destructors of a half-suspended machine) is not wanted.
+    std::fflush(nullptr);
+    std::_Exit(EXIT_SUCCESS);
+}
+
+}  // namespace wenlo::ui

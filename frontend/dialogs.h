@@ -1,0 +1,52 @@
+// The front end's one seam to the desktop: modal dialogs (open-file, message
+// box, input box), handing a link to the desktop, and ending the process.
+// The windows call only this, so tests replace it with answers of their own
+// (frmGB::SetDialogs) and no person has to click anything.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class QWidget;
+
+namespace wenlo::ui {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // Modal open-file dialog over parent: title, the folder it opens in, and
+    // the filters ("Description (*.ext)") in order, the first selected.
+    // Returns the chosen file's full path, or an empty string when cancelled.
+    virtual QString OpenFile(QWidget* parent, const QString& title, const QString& folder,
+                             const QStringList& filters) = 0;
+
+    // Modal message box with the error icon and a single OK button.
+    virtual void Critical(QWidget* parent, const QString& title, const QString& text) = 0;
+
+    // Modal input box with OK and Cancel. Returns the typed text, or an empty
+    // string when cancelled.
+    virtual QString InputBox(QWidget* parent, const QString& prompt, const QString& title,
+                             const QString& defaultText) = 0;
+
+    // Hands a mailto: or web address to the desktop's default handler.
+    virtual void OpenUrl(const QUrl& url) = 0;
+
+    // Ends the process at once: no prompt, nothing saved, whatever runs.
+    virtual void EndProcess() = 0;
+};
+
+// The real desktop: Qt's dialogs, QDesktopServices, and _Exit.
+class QtDialogs : public Dialogs {
+public:
+    QString OpenFile(QWidget* parent, const QString& title, const QString& folder,
+                     const QStringList& filters) override;
+    void Critical(QWidget* parent, const QString& title, const QString& text) override;
+    QString InputBox(QWidget* parent, const QString& prompt, const QString& title,
+                     const QString& defaultText) override;
+    void OpenUrl(const QUrl& url) override;
+    void EndProcess() override;
+};
+
+}  // namespace wenlo::ui

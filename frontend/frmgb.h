@@ -1,0 +1,166 @@
+// frmGB: the main window. It owns the one Machine and its picture surface,
+// implements the machine's Host over Qt (event pumps, repaints, caption,
+// command enabling), and carries the menus, the three command buttons, the
+// picture and the debugger panel. Commands are slots named after the control
+// and event; a button calls the slot of the menu entry it stands for.
+//
+// Commands that start the machine (Load ROM, Reset from stopped) call
+// RunEmulation from inside the slot and return only when Running becomes
+// false; meanwhile every other command runs inside the event pumps of the
+// run loop (VBlank lines) or of the pause wait.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/machine.h"
+#include "frontend/dialogs.h"
+#include "frontend/pacer.h"
+#include "video/surface.h"
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QMimeData;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace wenlo::ui {
+
+class PictureBox;
+class frmAbout;
+class frmROM;
+
+class frmGB : public QMainWindow, public Host {
+    Q_OBJECT
+public:
+    // Start-up: builds the controls, selects 1x1, hides the emulation menus
+    // and the debugger. The caller shows the window.
+    explicit frmGB(QWidget* parent = nullptr);
+    ~frmGB() override;
+
+    Machine& machine() { return *m_; }
+    const Surface& surface() const { return surface_; }
+
+    // The dialog seam; null restores the real dialogs. Not owned.
+    void SetDialogs(Dialogs* dialogs);
+    // Pace runs to 59.73 frames per second (default on).
+    void SetPaced(bool paced) { paced_ = paced; }
+    // Called at the end of every emulated frame, after the pacing wait.
+    void SetFrameObserver(std::function<void()> observer) { frameObserver_ = std::move(observer); }
+    bool FastForwarding() const { return fastForward_; }
+
+    // The open-file dialog of Load ROM and Load To Mem. A chosen file's folder
+    // becomes the current directory, where the state files are written.
+    QString OpenRomDialog();
+    // Load ROM with a path already chosen (the dialog's answer, or a file
+    // dropped on the window): load, reset, run until Running is false. A
+    // failed load shows "Failed to Load ROM." and changes nothing.
+    void StartRom(const QString& path);
+
+    // The debugger's last register dump exactly, lines separated by "\r\n".
+    const std::string& RegisterDumpText() const { return dumpText_; }
+    int32_t StepCycles() const { return StepCycles_; }
+    // Run To gives up after this many instructions, showing where it stopped.
+    static constexpr int64_t kRunToLimit = 10'000'000;
+    // ... and handles window events every this many instructions.
+    static constexpr int kRunToPumpEvery = 4096;
+
+    // Host.
+    void PumpEvents() override;
+    void WaitForEvents() override;
+    void RefreshPicture() override;
+    void SetCaption(const std::string& caption) override;
+    void EnableMachineCommands() override;
+
+    // Controls, named as the design names them (objectName too).
+    PictureBox* picScreen;
+    QPushButton *cmdLoad, *cmdStop, *cmdExit;
+    QFrame* Line1;
+    QPushButton *cmdStep, *cmdRunTo, *cmdLoad2;
+    QLabel* lblStats;
+    QCheckBox *Check1, *Check2, *Check3, *Check4;
+    QMenu *mnuFile, *mnuDisplay, *mnuCPU, *mnuHelp;
+    QAction *mnuFileLoad, *mnuFreeROM, *mnuFileROMInfo, *mnuFileExit;
+    QAction *mnuDisplay1x1, *mnuDisplay2x2, *mnu2x2Int;
+    QAction *mnuCPUReset, *mnuCPUPause, *mnuCPUStop, *mnuSave, *mnuLoad, *mnuCPUDebugger;
+    QAction* mnuHelpAbout;
+
+public slots:
+    void mnuFileLoad_Click();
+    void cmdLoad_Click();
+    void mnuFreeROM_Click();
+    void cmdStop_Click();
+    void mnuFileROMInfo_Click();
+    void mnuFileExit_Click();
+    void cmdExit_Click();
+    void mnuDisplay1x1_Click();
+    void mnuDisplay2x2_Click();
+    void mnu2x2Int_Click();
+    void mnuCPUReset_Click();
+    void mnuCPUPause_Click();
+    void mnuCPUStop_Click();
+    void mnuSave_Click();
+    void mnuLoad_Click();
+    void mnuCPUDebugger_Click();
+    void mnuHelpAbout_Click();
+    void cmdStep_Click();
+    void cmdRunTo_Click();
+    void cmdLoad2_Click();
+    void picScreen_KeyDown(int keyCode);
+    void picScreen_KeyUp(int keyCode);
+    void picScreen_FastForward(bool held);
+
+protected:
+    void showEvent(QShowEvent*) override;
+    void closeEvent(QCloseEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    void keyReleaseEvent(QKeyEvent*) override;
+    void dragEnterEvent(QDragEnterEvent*) override;
+    void dropEvent(QDropEvent*) override;
+
+private:
+    void BuildMenus();
+    void BuildControls();
+    void SetDisplayMode(uint8_t mode, bool clear);
+    void ApplyLayout();
+    void ClearPicture();
+    void SetDebuggerShown(bool shown);
+    void UpdateRomInfoEntry();
+    void EndOfFrame();
+    void AdvanceOne();
+    void ShowState(bool withCB);
+    bool OwnsKeyEvents() const;
+    static QString DroppedCartridge(const QMimeData* mime);
+
+    std::unique_ptr<Machine> m_;
+    Surface surface_;
+    QtDialogs qtDialogs_;
+    Dialogs* dialogs_ = &qtDialogs_;
+
+    bool cartridgeLoaded_ = false;
+    bool debuggerShown_ = false;
+    bool paced_ = true;
+    bool fastForward_ = false;
+    bool centred_ = false;
+    bool runToActive_ = false;
+    FramePacer pacer_;
+    QElapsedTimer clock_;
+    QTimer* paceTimer_;
+    std::function<void()> frameObserver_;
+
+    int32_t StepCycles_ = 0;
+    int32_t RunToTarget_ = 0;
+    std::string dumpText_;
+
+    QPointer<frmAbout> about_;
+    QPointer<frmROM> romInfo_;
+};
+
+}  // namespace wenlo::ui

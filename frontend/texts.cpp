@@ -1,0 +1,104 @@
+#include "frontend/texts.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+
+#include "core/cartridge.h"
+
+namespace wenlo::ui {
+
+namespace {
+
+constexpr size_t kComplementOffset = 0x14D;    // header complement check
+constexpr size_t kChecksumHighOffset = 0x14E;  // first byte of the global checksum
+
+std::string Dec(int value) { return std::to_string(value); }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::optional<int32_t> ParseHex(std::string_view digits) {
+    if (digits.empty() || digits.size() > 8) return std::nullopt;
+    uint32_t value = 0;
+    for (char c : digits) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+        const int d = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::toupper(c) - 'A' + 10;
+        value = value * 16 + uint32_t(d);
+    }
+    return int32_t(value);  // eight digits wrap to a negative number, as typed
+}
+
+// Accepts [sign] digits [. digits] [e [sign] digits] and nothing else, so
+// that from_chars's other forms (hex floats, "inf", "nan") are not taken.
+bool IsDecimalNumber(std::string_view s) {
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    size_t mantissa = 0;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++mantissa;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++mantissa;
+    }
+    if (mantissa == 0) return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        size_t exponent = 0;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++exponent;
+        if (exponent == 0) return false;
+    }
+    return i == s.size();
+}
+
+}  // namespace
+
+std::string Hex(int64_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    uint32_t v = uint32_t(value);
+    std::string out;
+    do {
+        out.insert(out.begin(), kDigits[v & 0xF]);
+        v >>= 4;
+    } while (v != 0);
+    return out;
+}
+
+std::string RegisterDump(const Machine& m, bool withCB) {
+    std::string line4 = "Opcode=$" + Hex(m.CurrentOpcode);
+    if (withCB && m.CurrentOpcode == 0xCB) line4 += " $" + Hex(m.CurrentCBOpcode);
+    line4 += " LY=" + Dec(m.LY);
+    return "AF=$" + Hex(GetAF(m)) + " BC=$" + Hex(GetBC(m)) + "\r\n" +  //
+           "DE=$" + Hex(GetDE(m)) + " HL=$" + Hex(GetHL(m)) + "\r\n" +  //
+           "PC=$" + Hex(m.regPC) + " SP=$" + Hex(m.regSP) + "\r\n" +    //
+           line4 + "\r\n" +                                             //
+           "LCDC=$" + Hex(m.LCDC) + " LYC=" + Dec(m.LYC) + "\r\n" +     //
+           "IFF=$" + Hex(m.IF);
+}
+
+std::string RomInfoText(const Machine& m) {
+    std::string text = "ROM Info\r\n\r\nInternal Name: " + TitleText(m) + "\r\nComplement Check: ";
+    if (m.RomImage.size() > kChecksumHighOffset)
+        text += Hex(m.RomImage[kChecksumHighOffset] * 256 + m.RomImage[kComplementOffset]);
+    return text;
+}
+
+std::optional<int32_t> ParseAddress(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    if (text.size() >= 2 && text[0] == '&' && (text[1] == 'H' || text[1] == 'h'))
+        return ParseHex(text.substr(2));
+    if (!IsDecimalNumber(text)) return std::nullopt;
+    // from_chars ignores the C locale, which Qt sets from the environment (a
+    // German desktop would otherwise read "1.5" differently).
+    if (text.front() == '+') text.remove_prefix(1);
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    // nearbyint rounds in the current mode, which is to nearest, halves to even.
+    const double rounded = std::nearbyint(value);
+    if (rounded < -2147483648.0 || rounded > 2147483647.0) return std::nullopt;
+    return int32_t(rounded);
+}
+
+}  // namespace wenlo::ui

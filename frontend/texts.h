@@ -1,0 +1,34 @@
+// Texts the windows show, built from the machine: the debugger's register
+// dump, the ROM information, and the reading of a Run To answer. Lines are
+// separated by "\r\n" here; the windows turn that into their own line breaks.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/machine.h"
+
+namespace wenlo::ui {
+
+// Upper-case hexadecimal without leading zeros; a negative value shows as its
+// 32-bit two's complement ("FFFFFFFF" for -1).
+std::string Hex(int64_t value);
+
+// The six-line register dump of the debugger panel. withCB: a Step shows the
+// second byte of a CB-prefixed instruction on line 4; a Run To does not.
+std::string RegisterDump(const Machine& m, bool withCB);
+
+// The ROM information text: title up to its first zero byte and the bytes at
+// 0x14E (high) and 0x14D (low). Needs RomImage of at least 0x14F bytes;
+// with a shorter image the value is left out ("Complement Check: ").
+std::string RomInfoText(const Machine& m);
+
+// Reads an address typed at the Run To prompt: a decimal number (sign,
+// fraction and exponent allowed; a fraction rounds to the nearest integer,
+// halves to even) or hexadecimal after "&H". Surrounding blanks are ignored.
+// Empty, non-numeric or out-of-range (beyond 32 bits) answers give nothing.
+std::optional<int32_t> ParseAddress(std::string_view text);
+
+}  // namespace wenlo::ui
