@@ -1,0 +1,107 @@
+// Shared by the front-end suites: a dialog seam answering from queues and
+// recording every call, and a frame script that runs actions inside a run
+// loop (Load ROM returns only when Running becomes false, so whatever a test
+// wants to do while a game runs has to happen from inside the loop).
+#pragma once
+
+#include <QFile>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "frontend/dialogs.h"
+#include "frontend/frmgb.h"
+#include "tests/support/rom_builder.h"
+
+namespace wenlo::test {
+
+class FakeDialogs : public ui::Dialogs {
+public:
+    struct OpenCall {
+        QString title, folder;
+        QStringList filters;
+    };
+    struct Message {
+        QString title, text;
+    };
+
+    // Answers, used in order; an empty queue answers "cancelled".
+    QStringList openAnswers;
+    QStringList inputAnswers;
+
+    QList<OpenCall> openCalls;
+    QList<Message> criticals;
+    QStringList inputPrompts;  // "title|prompt|default"
+    QList<QUrl> urls;
+    int endProcessCalls = 0;
+
+    QString OpenFile(QWidget*, const QString& title, const QString& folder,
+                     const QStringList& filters) override {
+        openCalls.append({title, folder, filters});
+        return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+    }
+    void Critical(QWidget*, const QString& title, const QString& text) override {
+        criticals.append({title, text});
+    }
+    QString InputBox(QWidget*, const QString& prompt, const QString& title, const QString& def) override {
+        inputPrompts.append(title + "|" + prompt + "|" + def);
+        return inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();
+    }
+    void OpenUrl(const QUrl& url) override { urls.append(url); }
+    void EndProcess() override { ++endProcessCalls; }
+};
+
+// Runs actions at frame ends of the window's run loops. An action may start
+// a nested run (Load ROM) and schedule further actions from inside it.
+class FrameScript {
+public:
+    explicit FrameScript(ui::frmGB& w, int watchdogMs = 30000) : w_(w) {
+        w.SetFrameObserver([this] { Tick(); });
+        // A run that nothing ends would hang the suite: end it and say so.
+        watchdog_.setSingleShot(true);
+        QObject::connect(&watchdog_, &QTimer::timeout, [this] {
+            timedOut = true;
+            w_.machine().Running = false;
+        });
+        watchdog_.start(watchdogMs);
+    }
+    ~FrameScript() { w_.SetFrameObserver(nullptr); }
+
+    // Runs fn at the end of the n-th frame from now (n >= 1).
+    void After(int n, std::function<void()> fn) { steps_.push_back({frames + n, std::move(fn)}); }
+
+    int frames = 0;
+    bool timedOut = false;
+
+private:
+    struct Step {
+        int at;
+        std::function<void()> fn;
+    };
+    void Tick() {
+        ++frames;
+        if (steps_.empty() || frames < steps_.front().at) return;
+        auto fn = std::move(steps_.front().fn);
+        steps_.pop_front();
+        fn();  // may run a nested loop that calls Tick again
+    }
+
+    ui::frmGB& w_;
+    std::deque<Step> steps_;
+    QTimer watchdog_;
+};
+
+// A cartridge whose entry is an endless loop (JR -2) with interrupts off, so
+// the machine runs without going anywhere; title given.
+inline RomBuilder LoopRom(const std::string& title) {
+    RomBuilder rom(2, 0x00, title);
+    rom.Entry({0xF3, 0x18, 0xFE});  // DI; JR -2
+    return rom;
+}
+
+inline QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace wenlo::test
