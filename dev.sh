@@ -4,13 +4,13 @@
 #
 #   ./dev.sh run      build and start the desktop program
 #   ./dev.sh test     build and run every test
-#   ./dev.sh bench    build and run the speed benchmark
+#   ./dev.sh bench    build and run the speed benchmark (bench callgrind: instructions per frame)
 #   ./dev.sh sanitize build with AddressSanitizer and UndefinedBehaviorSanitizer
 #                     (clang) and run every test and a short run of each fuzz target
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(build-essential cmake pkg-config libgtest-dev qt6-base-dev libgl-dev libpng-dev)
+PACKAGES=(build-essential cmake pkg-config libgtest-dev qt6-base-dev libgl-dev libpng-dev sdcc)
 BUILD_DIR=${WENLO_BUILD_DIR:-build}
 JOBS=${WENLO_JOBS:-2}
 
@@ -44,9 +44,12 @@ case "${1:-}" in
         QT_QPA_PLATFORM=offscreen ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
         ;;
     bench)
-        install_missing
-        build
-        "$BUILD_DIR/tools/wenlo-bench"
+        # ./dev.sh bench            frames per second (median of 5 runs)
+        # ./dev.sh bench callgrind  host instructions per emulated frame
+        if [ "${2:-}" = callgrind ]; then install_missing valgrind; else install_missing; fi
+        cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release
+        cmake --build "$BUILD_DIR" -j "$JOBS" --target wenlo-run make-bench-rom
+        exec tools/bench.sh "$BUILD_DIR" "${2:-}"
         ;;
     sanitize)
         install_missing clang libclang-rt-14-dev
