@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 namespace wenlo {
 
@@ -15,6 +17,11 @@ constexpr size_t kBankSize = 0x4000;
 // Reads a whole regular file; false if it cannot be opened or read, or if its
 // size is outside the accepted range (checked before reading it).
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+    // Only a regular file can be a cartridge: opening a named pipe for
+    // reading waits for a writer that may never come, and a device may never
+    // end.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return false;
     const std::streamoff length = in.tellg();

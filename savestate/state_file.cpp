@@ -1,5 +1,6 @@
 #include "savestate/state_file.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -145,7 +146,16 @@ std::string TempBeside(const std::string& path, const std::string& name) {
     return temp;
 }
 
-std::string SystemReason() { return std::generic_category().message(errno); }
+// The system's text for errno, as a phrase to go inside a sentence.
+std::string SystemReason() {
+    std::string text = std::generic_category().message(errno);
+    if (!text.empty()) text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+std::string CannotWrite(const std::string& path, const std::string& why) {
+    return "cannot write " + std::filesystem::path(path).filename().string() + " (" + why + ")";
+}
 
 bool Fail(std::string* error, std::string reason) {
     if (error) *error = std::move(reason);
@@ -191,28 +201,28 @@ bool WriteStateFile(const Machine& m, const std::string& path, std::string* erro
     const auto fail = [&](const std::string& why) {
         DeleteFileQuietly(temp);
         DeleteFileQuietly(coded);
-        return Fail(error, "Could not save the state to \"" + path + "\": " + why + ".");
+        return Fail(error, why);
     };
 
     const std::vector<uint8_t> state = SerializeState(m);
     OutputFile out;
-    if (!out.Open(temp, fault)) return fail(SystemReason());
+    if (!out.Open(temp, fault)) return fail(CannotWrite(temp, SystemReason()));
     out.Write(state.data(), state.size());
-    if (!out.Close()) return fail(SystemReason());
+    if (!out.Close()) return fail(CannotWrite(temp, SystemReason()));
 
     const CodecStatus coding = CompressFileChecked(temp, coded, fault);
     if (coding != CodecStatus::Ok) {
         const std::string why =
             coding == CodecStatus::WriteError ? SystemReason() : DescribeCodecStatus(coding);
-        return fail(why);
+        return fail(CannotWrite(coded, why));
     }
     // Until the coded file is on the disk, renaming it over the old one could
     // trade a good state for an empty file after a power cut.
-    if (!SyncFileToDisk(coded)) return fail(SystemReason());
-    if (fault && fault->failRename) return fail("the file could not be replaced");
+    if (!SyncFileToDisk(coded)) return fail(CannotWrite(coded, SystemReason()));
+    if (fault && fault->failRename) return fail("cannot replace the old file (simulated failure)");
     std::error_code ec;
     std::filesystem::rename(coded, path, ec);
-    if (ec) return fail(ec.message());
+    if (ec) return fail("cannot replace the old file (" + ec.message() + ")");
     DeleteFileQuietly(temp);
     return true;
 }
@@ -222,11 +232,11 @@ bool ReadStateFile(Machine& m, const std::string& path, std::string* error) {
 }
 
 bool ReadStateFile(Machine& m, const std::string& path, std::string* error, WriteFault* fault) {
-    if (RegularFileSize(path) < 0) return Fail(error, "There is no saved state \"" + path + "\".");
+    if (RegularFileSize(path) < 0) return Fail(error, "there is no such state file");
     const std::string temp = TempBeside(path, "gb.tmp");
     const auto fail = [&](const std::string& why) {
         DeleteFileQuietly(temp);
-        return Fail(error, "Could not load the state \"" + path + "\": " + why + ".");
+        return Fail(error, why);
     };
 
     // One byte more than a state lets a long file show itself without ever
@@ -234,8 +244,7 @@ bool ReadStateFile(Machine& m, const std::string& path, std::string* error, Writ
     const CodecStatus decoding = ExpandFileChecked(path, temp, kStateSize + 1, fault);
     switch (decoding) {
         case CodecStatus::Ok: break;
-        case CodecStatus::WriteError:
-            return fail("the temporary file could not be written (" + SystemReason() + ")");
+        case CodecStatus::WriteError: return fail(CannotWrite(temp, SystemReason()));
         case CodecStatus::TooLong: return fail("the file is damaged: it holds more than a machine state");
         case CodecStatus::Truncated: return fail("the file is damaged: it ends in the middle of a run");
         default: return fail(DescribeCodecStatus(decoding));
@@ -244,9 +253,8 @@ bool ReadStateFile(Machine& m, const std::string& path, std::string* error, Writ
     if (!ReadWhole(temp, kStateSize, state)) return fail("the temporary file could not be read back");
     DeleteFileQuietly(temp);
     if (state.size() != kStateSize) {
-        return Fail(error, "Could not load the state \"" + path + "\": the file is damaged: it holds " +
-                               std::to_string(state.size()) + " bytes of state instead of " +
-                               std::to_string(kStateSize) + ".");
+        return Fail(error, "the file is damaged: it holds " + std::to_string(state.size()) +
+                               " bytes of state instead of " + std::to_string(kStateSize));
     }
     DeserializeState(m, state);
     return true;

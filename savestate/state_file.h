@@ -43,15 +43,16 @@ std::string StateFileName(const Machine&);
 // ".tmp" in the folder of path, is coded into path + ".new", and that is
 // renamed over path only when complete: a failure at any step keeps the
 // previous file as it was. Both temporaries are gone afterwards in every
-// case. On failure returns false and, if error is given, a one-line reason
-// fit for a message box.
+// case. On failure returns false and, if error is given, the reason: a short
+// lower-case phrase without the path or a final period, made to follow
+// "Could not save the state to <path>: " in a message.
 bool WriteStateFile(const Machine&, const std::string& path, std::string* error = nullptr);
 bool WriteStateFile(const Machine&, const std::string& path, std::string* error, WriteFault* fault);
 
 // Reads the state file at path, decoding it through "gb.tmp" in the folder
 // of path (removed afterwards in every case). A missing file, one that ends
 // inside a token, or one that does not decode to exactly kStateSize bytes
-// changes nothing and returns false with a reason.
+// changes nothing and returns false with a reason (worded as for writing).
 bool ReadStateFile(Machine&, const std::string& path, std::string* error = nullptr);
 bool ReadStateFile(Machine&, const std::string& path, std::string* error, WriteFault* fault);
 
