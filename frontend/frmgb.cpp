@@ -358,8 +358,9 @@ void frmGB::mnuSave_Click() {
     std::string error;
     if (SaveState(*m_, &error)) return;
     dialogs_->Critical(this, kAppTitle,
-                       QString("Could not save the state to %1: %2.\nThe previous state file is kept.")
-                           .arg(QString::fromStdString(StateFileName(*m_)), QString::fromStdString(error)));
+                       QString("Could not save the state to %1: %2.\nAny earlier state file is kept.")
+                           .arg(QDir::current().filePath(QString::fromStdString(StateFileName(*m_))),
+                                QString::fromStdString(error)));
 }
 
 void frmGB::mnuLoad_Click() {
@@ -367,7 +368,8 @@ void frmGB::mnuLoad_Click() {
     if (LoadState(*m_, &error)) return;
     dialogs_->Critical(this, kAppTitle,
                        QString("Could not load the state from %1: %2.\nThe machine was left as it was.")
-                           .arg(QString::fromStdString(StateFileName(*m_)), QString::fromStdString(error)));
+                           .arg(QDir::current().filePath(QString::fromStdString(StateFileName(*m_))),
+                                QString::fromStdString(error)));
 }
 
 // ---- Display -------------------------------------------------------------
