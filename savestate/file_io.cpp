@@ -60,11 +60,11 @@ int64_t RegularFileSize(const std::string& path) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    const fs::path pa = fs::absolute(a, ec).lexically_normal();
-    const fs::path pb = fs::absolute(b, ec).lexically_normal();
-    if (!ec && pa == pb) return true;
-    return fs::equivalent(a, b, ec) && !ec;
+    std::error_code ea, eb, eq;
+    const fs::path pa = fs::absolute(a, ea).lexically_normal();
+    const fs::path pb = fs::absolute(b, eb).lexically_normal();
+    if (!ea && !eb && pa == pb) return true;
+    return fs::equivalent(a, b, eq) && !eq;
 }
 
 std::string BesidePath(const std::string& path, const std::string& name) {

@@ -16,7 +16,8 @@ enum class CodecStatus {
     SourceUnreadable,  // missing, not a regular file, or cannot be opened;
                        // target is left empty, as for an empty source
     ReadError,         // the source could not be read to its end
-    WriteError,        // target could not be created, written or closed
+    WriteError,        // target could not be created, written or closed,
+                       // or names the source itself (which is then kept)
     Truncated,         // decoding: the source ends inside a token; target
                        // holds everything decoded before it
     TooLong,           // decoding: the output would pass outputLimit; target
