@@ -50,6 +50,7 @@ struct CaptionHost : Host {
 class CartridgeTest : public ::testing::Test {
 protected:
     std::string dir = test::MakeTempDir();
+    void TearDown() override { std::filesystem::remove_all(dir); }
     std::unique_ptr<Machine> m = std::make_unique<Machine>();
 
     // Writes bytes to dir/name and loads that file.

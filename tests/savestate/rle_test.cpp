@@ -81,6 +81,7 @@ Bytes RandomWithRuns(std::mt19937& rng, size_t size) {
 class RleTest : public ::testing::Test {
 protected:
     std::string dir = test::MakeTempDir();
+    void TearDown() override { std::filesystem::remove_all(dir); }
     std::string Path(const std::string& name) const { return dir + "/" + name; }
 
     Bytes Compress(const Bytes& in) {

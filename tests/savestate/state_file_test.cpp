@@ -94,6 +94,7 @@ private:
 class StateFileTest : public ::testing::Test {
 protected:
     std::string dir = test::MakeTempDir();
+    void TearDown() override { std::filesystem::remove_all(dir); }
     std::unique_ptr<Machine> m = test::MakeMachine(BankedCartridge(), "game");
     std::string Path(const std::string& name) const { return dir + "/" + name; }
 };
