@@ -15,30 +15,20 @@ namespace {
 
 constexpr int32_t kCbCycles = 8;
 
+// Operands by the low three bits of b; 6 is the byte at HL.
+constexpr int kMemoryOperand = 6;
+constexpr uint8_t Machine::*kRegisters[8] = {&Machine::regB, &Machine::regC, &Machine::regD, &Machine::regE,
+                                             &Machine::regH, &Machine::regL, nullptr,        &Machine::regA};
+
 uint8_t ReadOperand(const Machine& m, unsigned index) {
-    switch (index) {
-        case 0: return m.regB;
-        case 1: return m.regC;
-        case 2: return m.regD;
-        case 3: return m.regE;
-        case 4: return m.regH;
-        case 5: return m.regL;
-        case 6: return alu::Read(m, alu::HL(m));
-        default: return m.regA;
-    }
+    return index == kMemoryOperand ? alu::Read(m, alu::HL(m)) : m.*kRegisters[index];
 }
 
 void WriteOperand(Machine& m, unsigned index, uint8_t v) {
-    switch (index) {
-        case 0: m.regB = v; break;
-        case 1: m.regC = v; break;
-        case 2: m.regD = v; break;
-        case 3: m.regE = v; break;
-        case 4: m.regH = v; break;
-        case 5: m.regL = v; break;
-        case 6: alu::Write(m, alu::HL(m), v); break;
-        default: m.regA = v; break;
-    }
+    if (index == kMemoryOperand)
+        alu::Write(m, alu::HL(m), v);
+    else
+        m.*kRegisters[index] = v;
 }
 
 // Rotates, shifts and SWAP: Z from the result, N and H cleared, C the bit
