@@ -3,7 +3,9 @@
 #include <array>
 
 #include "core/io_regs.h"
+#include "video/block_line.h"
 #include "video/surface.h"
+#include "video/tile_row.h"
 
 namespace wenlo {
 
@@ -27,52 +29,78 @@ void DrawSpriteLine(Machine& m) {
 
     const int y = m.LY;
     const int height = (m.LCDC & io::kLcdcTallSprites) ? 16 : 8;
-    const std::array<Color, 4> palettes[2] = {PaletteColors(m.OBP0), PaletteColors(m.OBP1)};
+
+    // First the entries whose rows cross line y, in drawing order: the
+    // highest entry first, so entry 0 is drawn last and lies on top. There is
+    // no per-line limit. An entry's top row is line Y - 16, so it crosses
+    // line y when Y lies in y + 17 - height .. y + 16; Y = 0 never does.
+    const int lowestY = y + 17 - height;
+    std::array<uint8_t, kSpriteCount> crossing;
+    int count = 0;
+#pragma GCC unroll 8
+    for (int k = kSpriteCount - 1; k >= 0; --k)
+        if (unsigned(m.Oam[4 * k] - lowestY) < unsigned(height)) crossing[count++] = uint8_t(k);
+    if (count == 0) return;
+
+    // The colours of both palettes, and their pair rows with colour 0 left
+    // blank for blending.
+    const std::array<Color, 4> shades[2] = {PaletteColors(m.OBP0), PaletteColors(m.OBP1)};
+    const PairTable<Mode> inks[2] = {MakePairTable<Mode>({0, shades[0][1], shades[0][2], shades[0][3]}),
+                                     MakePairTable<Mode>({0, shades[1][1], shades[1][2], shades[1][3]})};
     const Color white = ShadeColors[0];
     const uint8_t* const vram = m.VideoRam.data();
+    const BlockLine<Mode> line(*screen, y);
+    // Tall sprites use the even/odd tile pair; rows 8-15 run on into the
+    // second tile by the address arithmetic alone.
+    const int tileMask = height == 16 ? 0xFE : 0xFF;
 
-    // The highest entry first, so entry 0 is drawn last and lies on top. There
-    // is no per-line limit: every visible entry is drawn.
-    for (int k = kSpriteCount - 1; k >= 0; --k) {
-        const uint8_t* const entry = &m.Oam[4 * k];
-        const int spriteY = entry[0];
+    for (int n = 0; n < count; ++n) {
+        const uint8_t* const entry = &m.Oam[4 * crossing[n]];
+        // X >= 168 would start right of the screen; X = 0 hides the entry
+        // even where part of it would show.
         const int spriteX = entry[1];
-        int tile = entry[2];
+        if (spriteX == 0 || spriteX - 8 >= kScreenWidth) continue;
+
+        // Sprite tiles always come from 0x8000 upward, whatever LCDC bit 4 says.
         const uint8_t attr = entry[3];
-
-        // X >= 168 would start right of the screen; X = 0 and Y = 0 hide the
-        // entry even where part of it would show.
-        if (spriteX == 0 || spriteY == 0 || spriteX - 8 >= kScreenWidth) continue;
-        const int row = y - spriteY + 16;
-        if (row < 0 || row >= height) continue;
-
-        // Tall sprites use the even/odd tile pair; rows 8-15 run on into the
-        // second tile by the address arithmetic alone. Sprite tiles always come
-        // from 0x8000 upward, whatever LCDC bit 4 says.
-        if (height == 16) tile &= 0xFE;
+        const int row = y + 16 - entry[0];
         const int tileRow = (attr & kAttrFlipY) ? height - 1 - row : row;
-        const int rowStart = tile * 16 + tileRow * 2;
-        const uint8_t low = vram[rowStart];
-        const uint8_t high = vram[rowStart + 1];
-        const std::array<Color, 4>& shades = palettes[(attr & kAttrPalette1) ? 1 : 0];
-        const bool flipX = attr & kAttrFlipX;
-        const bool behind = attr & kAttrBehindBackground;
+        const uint8_t* const rowBytes = vram + size_t(entry[2] & tileMask) * 16 + size_t(tileRow) * 2;
+        const uint32_t pattern = (attr & kAttrFlipX) ? TileRowPatternFlipped(rowBytes[0], rowBytes[1])
+                                                     : TileRowPattern(rowBytes[0], rowBytes[1]);
+        if (pattern == 0) continue;  // colour 0 is transparent: nothing to draw
+        const int palette = (attr & kAttrPalette1) ? 1 : 0;
+        const std::array<Color, 4>& colours = shades[palette];
 
         // A sprite that starts left of the screen (X 1..7) is moved right to
         // column 0 and drawn whole, not clipped. Nothing is clipped on the
         // right: the surface drops what falls beyond it.
         const int left = spriteX < 8 ? 0 : spriteX - 8;
-        for (int j = 7; j >= 0; --j) {
-            const int bit = flipX ? j : 7 - j;
-            const int c = ((high >> bit) & 1) << 1 | ((low >> bit) & 1);
-            if (c == 0) continue;  // transparent
-            const int x = left + j;
-            // Behind-background priority looks at the surface as it is now:
-            // the background of this line plus the higher entries already
-            // drawn. Only exact white (shade 0) lets the sprite through, so a
-            // background colour 0 mapped to another shade hides it as well.
-            if (behind && !BlockHas<Mode>(*screen, x, y, white)) continue;
-            PutBlock<Mode>(*screen, x, y, shades[c]);
+        // Behind-background priority looks at the surface as it is now: the
+        // background of this line plus the higher entries already drawn.
+        // Only exact white (shade 0) lets the sprite through, so a background
+        // colour 0 mapped to another shade hides it as well. The eight blocks
+        // are distinct, so the order they are drawn in does not matter.
+        const bool behind = attr & kAttrBehindBackground;
+        if (left + 8 > line.Columns()) {
+            // Partly beyond the drawing area: the clipped writer drops the rest.
+            for (int j = 0; j < 8; ++j) {
+                const int c = PatternColour(pattern, j);
+                if (c == 0) continue;
+                if (behind && !BlockHas<Mode>(*screen, left + j, y, white)) continue;
+                PutBlock<Mode>(*screen, left + j, y, colours[c]);
+            }
+        } else if (behind) {
+            for (int j = 0; j < 8; ++j) {
+                const int c = PatternColour(pattern, j);
+                if (c != 0 && line.Has(left + j, white)) line.Put(left + j, colours[c]);
+            }
+        } else {
+            // Two pixels at a time, the surface kept under colour 0.
+            for (int k = 0; k < 4; ++k) {
+                const int pair = PatternPair(pattern, k);
+                line.BlendPair(left + 2 * k, inks[palette][pair], kTransparentPixels<Mode>[pair]);
+            }
         }
     }
 }
