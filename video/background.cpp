@@ -32,7 +32,7 @@ void DrawBackgroundLine(Machine& m) {
         vram + ((m.LCDC & io::kLcdcBgMap9C00) ? kMap9C00 : kMap9800) + (bgLine >> 3) * 32;
     const bool signedTiles = !(m.LCDC & io::kLcdcTileData8000);
     const uint8_t* const tileRows = vram + (signedTiles ? kSignedTileBase : 0x0000) + (bgLine & 7) * 2;
-    const std::array<Color, 4> shades = PaletteColors(m.BGP);
+    const auto& pairs = PalettePairs<Mode>(m.BGP);
 
     // The map row twice over, so that the up to 21 tiles of the line read
     // straight on from column SCX / 8 across the wrap from 31 to 0. In the
@@ -58,18 +58,17 @@ void DrawBackgroundLine(Machine& m) {
             const uint32_t pattern = nextPattern();
             const int last = std::min(8, kScreenWidth - tx);
             for (int i = std::max(0, -tx); i < last; ++i)
-                PutBlock<Mode>(*screen, tx + i, y, shades[PatternColour(pattern, i)]);
+                PutBlock<Mode>(*screen, tx + i, y, PairColour<Mode>(pairs, PatternColour(pattern, i)));
         }
         return;
     }
 
     // Whole pairs where they fit; with an odd fineX the pixel pairs straddle
     // both screen edges, and the two edge columns take a single pixel each.
-    const PairTable<Mode> pairs = MakePairTable<Mode>(shades);
     int x = 0;
     if (fineX != 0) {
         const uint32_t pattern = nextPattern();
-        if (fineX & 1) line.Put(0, shades[PatternColour(pattern, fineX)]);
+        if (fineX & 1) line.Put(0, PairColour<Mode>(pairs, PatternColour(pattern, fineX)));
         for (int k = (fineX + 1) / 2; k < 4; ++k) line.PutPair(2 * k - fineX, pairs[PatternPair(pattern, k)]);
         x = 8 - fineX;
     }
@@ -77,12 +76,13 @@ void DrawBackgroundLine(Machine& m) {
 #pragma GCC unroll 2
     for (; x <= kScreenWidth - 8; x += 8) {
         const uint32_t pattern = nextPattern();
-        for (int k = 0; k < 4; ++k) line.PutPair(x + 2 * k, pairs[PatternPair(pattern, k)]);
+        line.PutTwoPairs(x, pairs[PatternPair(pattern, 0)], pairs[PatternPair(pattern, 1)]);
+        line.PutTwoPairs(x + 4, pairs[PatternPair(pattern, 2)], pairs[PatternPair(pattern, 3)]);
     }
     if (fineX != 0) {
         const uint32_t pattern = nextPattern();
         for (int k = 0; 2 * k + 1 < fineX; ++k) line.PutPair(x + 2 * k, pairs[PatternPair(pattern, k)]);
-        if (fineX & 1) line.Put(kScreenWidth - 1, shades[PatternColour(pattern, fineX - 1)]);
+        if (fineX & 1) line.Put(kScreenWidth - 1, PairColour<Mode>(pairs, PatternColour(pattern, fineX - 1)));
     }
 }
 

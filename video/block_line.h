@@ -31,10 +31,10 @@ template <DisplayModes Mode>
 using PairTable = std::array<PairRow<Mode>, 16>;
 
 // The pair rows of all sixteen pairs of colour numbers given their four
-// colour values; built once per line and palette.
+// colour values.
 template <DisplayModes Mode>
-PairTable<Mode> MakePairTable(const std::array<Color, 4>& colours) {
-    PairTable<Mode> table;
+constexpr PairTable<Mode> MakePairTable(const std::array<Color, 4>& colours) {
+    PairTable<Mode> table{};
     for (int left = 0; left < 4; ++left)
         for (int right = 0; right < 4; ++right) {
             if constexpr (Mode == Mode1x1)
@@ -45,16 +45,48 @@ PairTable<Mode> MakePairTable(const std::array<Color, 4>& colours) {
     return table;
 }
 
-// For sprites, where colour 0 is transparent: all ones in the surface pixels
-// of a colour-0 pixel (the surface shows through), zero elsewhere.
+// The Mode1x1 pair tables of all 256 palette register values, made at
+// compile time (32 KiB): a 1x1 line only picks its palette's table, where
+// building one would cost as much as drawing a few tiles.
+inline constexpr std::array<PairTable<Mode1x1>, 256> kPalettePairs1x1 = [] {
+    std::array<PairTable<Mode1x1>, 256> tables{};
+    for (int palette = 0; palette < 256; ++palette)
+        tables[palette] =
+            MakePairTable<Mode1x1>({ShadeColors[palette & 3], ShadeColors[(palette >> 2) & 3],
+                                    ShadeColors[(palette >> 4) & 3], ShadeColors[(palette >> 6) & 3]});
+    return tables;
+}();
+
+// The pair table of a palette register for one line: a reference to the
+// ready-made one in Mode1x1, built on the spot in the 2x2 modes.
 template <DisplayModes Mode>
-inline constexpr PairTable<Mode> kTransparentPixels = [] {
+decltype(auto) PalettePairs(uint8_t palette) {
+    if constexpr (Mode == Mode1x1)
+        return (kPalettePairs1x1[palette]);
+    else
+        return MakePairTable<Mode>(PaletteColors(palette));
+}
+
+// The colour value of colour number c in a pair table: the right pixel of
+// the pair (0, c).
+template <DisplayModes Mode>
+Color PairColour(const PairTable<Mode>& table, int c) {
+    return table[c].back();
+}
+
+// For sprites, where colour 0 is transparent: by pair of colour numbers, all
+// ones in the surface pixels of an opaque pixel (colour 1..3), zero where the
+// surface shows through. Lower is the same for the lower surface row, where
+// the interlaced mode never draws the odd pixels (its grid dots).
+template <DisplayModes Mode, bool Lower = false>
+inline constexpr PairTable<Mode> kOpaquePixels = [] {
     PairTable<Mode> table{};
     const int perPixel = Mode == Mode1x1 ? 1 : 2;
     for (int pair = 0; pair < 16; ++pair)
         for (int i = 0; i < 2 * perPixel; ++i) {
             const int colour = i < perPixel ? pair >> 2 : pair & 3;
-            table[pair][i] = colour == 0 ? 0xFFFFFFFFu : 0u;
+            const bool gridDot = Lower && Mode == Mode2x2Interlaced && i % 2 == 1;
+            table[pair][i] = colour != 0 && !gridDot ? 0xFFFFFFFFu : 0u;
         }
     return table;
 }();
@@ -102,6 +134,22 @@ public:
         }
     }
 
+    // Blocks x..x+3 from two pair rows. Through one buffer the compiler
+    // writes each surface row in one go; the interlaced lower row, which
+    // takes every other pixel, goes pair by pair.
+    void PutTwoPairs(int x, const PairRow<Mode>& first, const PairRow<Mode>& second) const {
+        if constexpr (Mode == Mode2x2Interlaced) {
+            PutPair(x, first);
+            PutPair(x + 2, second);
+        } else {
+            std::array<Color, 2 * std::tuple_size_v<PairRow<Mode>>> row;
+            std::memcpy(row.data(), first.data(), sizeof first);
+            std::memcpy(row.data() + first.size(), second.data(), sizeof second);
+            std::memcpy(Top(x), row.data(), sizeof row);
+            if constexpr (Mode == Mode2x2) std::memcpy(Bottom(x), row.data(), sizeof row);
+        }
+    }
+
     // Blocks x and x+1 from a pair row.
     void PutPair(int x, const PairRow<Mode>& pair) const {
         std::memcpy(Top(x), pair.data(), sizeof pair);
@@ -113,16 +161,12 @@ public:
         }
     }
 
-    // Blocks x and x+1 from a pair row where `keep` is zero; where it is all
-    // ones the surface stays and `ink` must be zero.
-    void BlendPair(int x, const PairRow<Mode>& ink, const PairRow<Mode>& keep) const {
-        BlendRow(Top(x), ink, keep);
-        if constexpr (Mode == Mode2x2) BlendRow(Bottom(x), ink, keep);
-        if constexpr (Mode == Mode2x2Interlaced) {
-            Color* const down = Bottom(x);
-            down[0] = (down[0] & keep[0]) | ink[0];
-            down[2] = (down[2] & keep[2]) | ink[2];
-        }
+    // Blocks x and x+1 from pair `index` of a table, leaving the surface as
+    // it is where the pair has colour 0.
+    void BlendPair(int x, const PairTable<Mode>& pairs, int index) const {
+        BlendRow(Top(x), pairs[index], kOpaquePixels<Mode>[index]);
+        if constexpr (Mode != Mode1x1)
+            BlendRow(Bottom(x), pairs[index], kOpaquePixels<Mode, Mode == Mode2x2Interlaced>[index]);
     }
 
 private:
@@ -134,19 +178,19 @@ private:
     // Read, blend and write back one whole pair row: as one 64-bit word in
     // Mode1x1, else lane by lane, which the compiler keeps in one vector
     // register.
-    static void BlendRow(Color* to, const PairRow<Mode>& ink, const PairRow<Mode>& keep) {
+    static void BlendRow(Color* to, const PairRow<Mode>& pair, const PairRow<Mode>& opaque) {
         if constexpr (Mode == Mode1x1) {
             static_assert(sizeof(PairRow<Mode>) == sizeof(uint64_t));
-            uint64_t row, in, kept;
+            uint64_t row, in, mask;
             std::memcpy(&row, to, sizeof row);
-            std::memcpy(&in, ink.data(), sizeof in);
-            std::memcpy(&kept, keep.data(), sizeof kept);
-            row = (row & kept) | in;
+            std::memcpy(&in, pair.data(), sizeof in);
+            std::memcpy(&mask, opaque.data(), sizeof mask);
+            row ^= (row ^ in) & mask;
             std::memcpy(to, &row, sizeof row);
         } else {
             PairRow<Mode> row;
             std::memcpy(row.data(), to, sizeof row);
-            for (size_t i = 0; i < row.size(); ++i) row[i] = (row[i] & keep[i]) | ink[i];
+            for (size_t i = 0; i < row.size(); ++i) row[i] ^= (row[i] ^ pair[i]) & opaque[i];
             std::memcpy(to, row.data(), sizeof row);
         }
     }

@@ -42,11 +42,8 @@ void DrawSpriteLine(Machine& m) {
         if (unsigned(m.Oam[4 * k] - lowestY) < unsigned(height)) crossing[count++] = uint8_t(k);
     if (count == 0) return;
 
-    // The colours of both palettes, and their pair rows with colour 0 left
-    // blank for blending.
-    const std::array<Color, 4> shades[2] = {PaletteColors(m.OBP0), PaletteColors(m.OBP1)};
-    const PairTable<Mode> inks[2] = {MakePairTable<Mode>({0, shades[0][1], shades[0][2], shades[0][3]}),
-                                     MakePairTable<Mode>({0, shades[1][1], shades[1][2], shades[1][3]})};
+    const auto& pairs0 = PalettePairs<Mode>(m.OBP0);
+    const auto& pairs1 = PalettePairs<Mode>(m.OBP1);
     const Color white = ShadeColors[0];
     const uint8_t* const vram = m.VideoRam.data();
     const BlockLine<Mode> line(*screen, y);
@@ -69,8 +66,7 @@ void DrawSpriteLine(Machine& m) {
         const uint32_t pattern = (attr & kAttrFlipX) ? TileRowPatternFlipped(rowBytes[0], rowBytes[1])
                                                      : TileRowPattern(rowBytes[0], rowBytes[1]);
         if (pattern == 0) continue;  // colour 0 is transparent: nothing to draw
-        const int palette = (attr & kAttrPalette1) ? 1 : 0;
-        const std::array<Color, 4>& colours = shades[palette];
+        const PairTable<Mode>& pairs = (attr & kAttrPalette1) ? pairs1 : pairs0;
 
         // A sprite that starts left of the screen (X 1..7) is moved right to
         // column 0 and drawn whole, not clipped. Nothing is clipped on the
@@ -88,18 +84,19 @@ void DrawSpriteLine(Machine& m) {
                 const int c = PatternColour(pattern, j);
                 if (c == 0) continue;
                 if (behind && !BlockHas<Mode>(*screen, left + j, y, white)) continue;
-                PutBlock<Mode>(*screen, left + j, y, colours[c]);
+                PutBlock<Mode>(*screen, left + j, y, PairColour<Mode>(pairs, c));
             }
         } else if (behind) {
+#pragma GCC unroll 8
             for (int j = 0; j < 8; ++j) {
                 const int c = PatternColour(pattern, j);
-                if (c != 0 && line.Has(left + j, white)) line.Put(left + j, colours[c]);
+                if (c != 0 && line.Has(left + j, white)) line.Put(left + j, PairColour<Mode>(pairs, c));
             }
         } else {
-            // Two pixels at a time, the surface kept under colour 0.
+            // Two pixels at a time, the surface kept where they are colour 0.
             for (int k = 0; k < 4; ++k) {
                 const int pair = PatternPair(pattern, k);
-                line.BlendPair(left + 2 * k, inks[palette][pair], kTransparentPixels<Mode>[pair]);
+                line.BlendPair(left + 2 * k, pairs, pair);
             }
         }
     }

@@ -48,11 +48,16 @@ TEST(TileRowTest, PairTablesFollowTheColoursAndTheModeLayout) {
         const Color left = colours[pair >> 2], right = colours[pair & 3];
         EXPECT_EQ(narrow[pair], (PairRow<Mode1x1>{left, right})) << pair;
         EXPECT_EQ(wide[pair], (PairRow<Mode2x2>{left, left, right, right})) << pair;
-        // Transparent exactly where the colour number is 0.
-        EXPECT_EQ(kTransparentPixels<Mode1x1>[pair][0] != 0, (pair >> 2) == 0) << pair;
-        EXPECT_EQ(kTransparentPixels<Mode1x1>[pair][1] != 0, (pair & 3) == 0) << pair;
-        EXPECT_EQ(kTransparentPixels<Mode2x2Interlaced>[pair][1] != 0, (pair >> 2) == 0) << pair;
-        EXPECT_EQ(kTransparentPixels<Mode2x2Interlaced>[pair][2] != 0, (pair & 3) == 0) << pair;
+        // Opaque exactly where the colour number is not 0.
+        EXPECT_EQ(kOpaquePixels<Mode1x1>[pair][0] != 0, (pair >> 2) != 0) << pair;
+        EXPECT_EQ(kOpaquePixels<Mode1x1>[pair][1] != 0, (pair & 3) != 0) << pair;
+        EXPECT_EQ(kOpaquePixels<Mode2x2Interlaced>[pair][1] != 0, (pair >> 2) != 0) << pair;
+        EXPECT_EQ(kOpaquePixels<Mode2x2Interlaced>[pair][2] != 0, (pair & 3) != 0) << pair;
+        // The interlaced lower row never covers its grid dots.
+        const PairRow<Mode2x2Interlaced>& lower = kOpaquePixels<Mode2x2Interlaced, true>[pair];
+        EXPECT_EQ(lower[0] != 0, (pair >> 2) != 0) << pair;
+        EXPECT_EQ(lower[2] != 0, (pair & 3) != 0) << pair;
+        EXPECT_EQ(lower[1] | lower[3], 0u) << pair;
     }
 }
 
@@ -101,9 +106,7 @@ void CheckAgainstBlockWrites() {
         s->Clear();
     }
     const std::array<Color, 4> shades = {ShadeColors[0], ShadeColors[1], ShadeColors[2], ShadeColors[3]};
-    const std::array<Color, 4> inkShades = {0, ShadeColors[1], ShadeColors[2], ShadeColors[3]};
     const PairTable<Mode> pairs = MakePairTable<Mode>(shades);
-    const PairTable<Mode> inks = MakePairTable<Mode>(inkShades);
     for (int step = 0; step < 600; ++step) {
         const int y = int(random() % 144), x = int(random() % 159), pair = int(random() % 16);
         const BlockLine<Mode> line(*fast, y);
@@ -120,7 +123,7 @@ void CheckAgainstBlockWrites() {
                 PutBlock<Mode>(*slow, x + 1, y, shades[right]);
                 break;
             case 2:
-                line.BlendPair(x, inks[pair], kTransparentPixels<Mode>[pair]);
+                line.BlendPair(x, pairs, pair);
                 if (left) PutBlock<Mode>(*slow, x, y, shades[left]);
                 if (right) PutBlock<Mode>(*slow, x + 1, y, shades[right]);
                 break;
