@@ -37,9 +37,9 @@ QString frmAbout::AboutText() {
     return "Wenlo v0.01 [Beta Release]\r\n"
            "Written by the Wenlo developers.\r\n"
            "\r\n"
-           "An emulator of the original monochrome Game Boy.\r\n"
-           "There is no sound: the sound registers are only stored.\r\n"
-           "Tab runs at full speed; F12 shows the debugger.";
+           "Plays monochrome Game Boy cartridges.\r\n"
+           "No sound: sound registers are only stored.\r\n"
+           "Tab: full speed. F12: debugger.";
 }
 
 frmAbout::frmAbout(Dialogs& dialogs, QWidget* parent)
@@ -64,6 +64,11 @@ frmAbout::frmAbout(Dialogs& dialogs, QWidget* parent)
     Label3 = Make<QLabel>(Frame3, "Label3", TwipRect(120, 480, 855, 255), "Homepage:");
     Label4 = Make<QLabel>(Frame3, "Label4", TwipRect(1080, 480, 3015, 255), kWebAddress);
     cmdOK = Make<QPushButton>(Frame1, "cmdOK", TwipRect(120, 3720, 4215, 615), "&OK");
+    // With a desktop font wider than the design's, the captions push the
+    // links to the right instead of being cut off.
+    const int linkLeft = std::max({Label1->x(), Label2->x() + Label2->sizeHint().width() + Px(90),
+                                   Label3->x() + Label3->sizeHint().width() + Px(90)});
+    for (QLabel* link : {Label1, Label4}) link->move(linkLeft, link->y());
     FitWidth(Label2, Label1->x());
     FitWidth(Label3, Label4->x());
     for (QLabel* link : {Label1, Label4}) {

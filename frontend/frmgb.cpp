@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 #include "core/cartridge.h"
 #include "core/cpu.h"
@@ -259,8 +260,14 @@ QString frmGB::OpenRomDialog() {
     const QString path =
         dialogs_->OpenFile(this, "Open GameBoy ROM...", QCoreApplication::applicationDirPath(),
                            {"GameBoy ROMs (*.gb)", "GameBoy Color ROMs(*.gbc)", "All Files (*.*)"});
-    if (!path.isEmpty()) QDir::setCurrent(QFileInfo(path).absolutePath());
     return path;
+}
+
+void frmGB::EnterCartridgeFolder(const QString& path) {
+    // State files carry no folder: they go to the current directory, which
+    // is made the loaded cartridge's folder. Only a load that succeeded moves
+    // it, so a failed choice cannot send the running game's states elsewhere.
+    QDir::setCurrent(QFileInfo(path).absolutePath());
 }
 
 void frmGB::mnuFileLoad_Click() {
@@ -276,6 +283,7 @@ void frmGB::StartRom(const QString& path) {
         dialogs_->Critical(this, kAppTitle, "Failed to Load ROM.");
         return;  // a game that was running goes on
     }
+    EnterCartridgeFolder(path);
     cartridgeLoaded_ = true;
     UpdateRomInfoEntry();
     ResetMachine(*m_);
@@ -294,6 +302,7 @@ void frmGB::cmdLoad2_Click() {
     // load's result is not reported; the reset happens in any case.
     const QString path = OpenRomDialog();
     if (LoadRom(*m_, QFile::encodeName(path).toStdString())) {
+        EnterCartridgeFolder(path);
         cartridgeLoaded_ = true;
         UpdateRomInfoEntry();
     }
@@ -404,7 +413,17 @@ void frmGB::ApplyLayout() {
     lblStats->setGeometry(l.lblStats);
     QCheckBox* checks[] = {Check1, Check2, Check3, Check4};
     for (int i = 0; i < 4; ++i) checks[i]->setGeometry(l.Check[i]);
+    const QSize frame = frameGeometry().size() - geometry().size();  // title bar and borders
     resize(l.client.width(), l.client.height() + menuBar()->sizeHint().height());
+    // A window grown by the debugger or a 2x2 mode stays on the screen.
+    const QScreen* s = screen();
+    if (!isVisible() || !s) return;
+    const QRect avail = s->availableGeometry();
+    const QSize outer = size() + frame;
+    QPoint at = pos();
+    at.setX(std::max(avail.left(), std::min(at.x(), avail.right() + 1 - outer.width())));
+    at.setY(std::max(avail.top(), std::min(at.y(), avail.bottom() + 1 - outer.height())));
+    if (at != pos()) move(at);
 }
 
 void frmGB::ClearPicture() {
@@ -556,7 +575,6 @@ void frmGB::dropEvent(QDropEvent* e) {
     const QString path = DroppedCartridge(e->mimeData());
     if (path.isEmpty()) return;
     e->acceptProposedAction();
-    QDir::setCurrent(QFileInfo(path).absolutePath());
     // The drop must finish before the run loop starts: the dragging program
     // waits for its answer.
     QTimer::singleShot(0, this, [this, path] { StartRom(path); });

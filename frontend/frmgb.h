@@ -56,12 +56,13 @@ public:
     void SetFrameObserver(std::function<void()> observer) { frameObserver_ = std::move(observer); }
     bool FastForwarding() const { return fastForward_; }
 
-    // The open-file dialog of Load ROM and Load To Mem. A chosen file's folder
-    // becomes the current directory, where the state files are written.
+    // The open-file dialog of Load ROM and Load To Mem: the chosen file's
+    // full path, or empty when cancelled.
     QString OpenRomDialog();
     // Load ROM with a path already chosen (the dialog's answer, or a file
-    // dropped on the window): load, reset, run until Running is false. A
-    // failed load shows "Failed to Load ROM." and changes nothing.
+    // dropped on the window): load, make the file's folder the current
+    // directory (where the state files go), reset, run until Running is
+    // false. A failed load shows "Failed to Load ROM." and changes nothing.
     void StartRom(const QString& path);
 
     // The debugger's last register dump exactly, lines separated by "\r\n".
@@ -128,6 +129,7 @@ protected:
 private:
     void BuildMenus();
     void BuildControls();
+    void EnterCartridgeFolder(const QString& path);
     void SetDisplayMode(uint8_t mode, bool clear);
     void ApplyLayout();
     void ClearPicture();

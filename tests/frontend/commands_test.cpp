@@ -219,6 +219,8 @@ private slots:
                 QVERIFY(w->machine().Running);
                 QCOMPARE(w->windowTitle(), QString("Wenlo - ALPHA"));
                 QCOMPARE(QString::fromStdString(w->machine().RomName), QString("alpha"));
+                // The running game's state files still go beside it.
+                QCOMPARE(QDir::currentPath(), QFileInfo(romA).absolutePath());
                 w->machine().Running = false;
             });
         });
@@ -262,13 +264,13 @@ private slots:
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(w.get(), &drop);
         QVERIFY(drop.isAccepted());
-        QCOMPARE(QDir::currentPath(), QFileInfo(romB).absolutePath());
         // The run starts once the drop has been answered.
         FrameScript script(*w);
         bool ran = false;
         script.After(2, [&] {
             ran = true;
             QCOMPARE(w->windowTitle(), QString("Wenlo - BRAVO"));
+            QCOMPARE(QDir::currentPath(), QFileInfo(romB).absolutePath());
             w->machine().Running = false;
         });
         QTRY_VERIFY_WITH_TIMEOUT(ran, 10000);
