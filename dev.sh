@@ -34,8 +34,10 @@ build() {
 
 case "${1:-}" in
     run)
+        # Only the desktop program (and the demo cartridge placed beside it).
         install_missing
-        build
+        cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DWENLO_BUILD_FRONTEND=ON
+        cmake --build "$BUILD_DIR" -j "$JOBS" --target wenlo
         exec "$BUILD_DIR/frontend/wenlo"
         ;;
     test)
