@@ -45,6 +45,28 @@ constexpr int kDebuggerStepCycles = 7;  // every debugger step counts 7 cycles
 constexpr int kCyclesPerLine = 456;
 constexpr uint8_t kLastLine = 153;
 
+// While a Run To runs, the focus is on its button (or wherever the user
+// left it), where Escape would reach no key handler: Escape pressed anywhere
+// in the main window stops the run then.
+class EscapeStops : public QObject {
+public:
+    EscapeStops(Machine& m, QWidget* window) : m_(m), window_(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(e)->key() != Qt::Key_Escape)
+            return false;
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (!w || w->window() != window_) return false;
+        m_.Running = false;
+        return true;
+    }
+
+private:
+    Machine& m_;
+    QWidget* window_;
+};
+
 QAction* AddEntry(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut = {}) {
     QAction* a = menu->addAction(caption);
     a->setObjectName(name);
@@ -512,6 +534,8 @@ void frmGB::cmdRunTo_Click() {
     // handled every few thousand steps (Stop, Escape and Pause work), and the
     // run gives up after kRunToLimit steps; the dump shows where it stopped.
     runToActive_ = true;
+    EscapeStops escape(*m_, this);
+    qApp->installEventFilter(&escape);
     for (int64_t steps = 0; m_->regPC != RunToTarget_ && steps < kRunToLimit;) {
         AdvanceOne();
         if (++steps % kRunToPumpEvery != 0) continue;

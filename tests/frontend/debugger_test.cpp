@@ -140,6 +140,27 @@ private slots:
         QVERIFY(w->RegisterDumpText().find("PC=$101 ") != std::string::npos);
     }
 
+    void runToThatNeverArrivesStopsOnEscapeWhereverTheFocusIs() {
+        RomBuilder rom(2, 0x00, "LOOP");
+        rom.Entry({0xF3, 0x18, 0xFE});
+        LoadToMem(rom);
+        dialogs.inputAnswers << "&H2000";
+        int64_t pcAtEscape = -1;
+        QTimer::singleShot(0, [&] {
+            pcAtEscape = w->machine().regPC;
+            QTest::keyClick(Button("cmdRunTo"), Qt::Key_Escape);
+        });
+        Button("cmdRunTo")->click();
+        QVERIFY(pcAtEscape >= 0);  // the run was under way when Escape came
+        QVERIFY(!w->machine().Running);
+        QVERIFY(w->RegisterDumpText().find("PC=$10") != std::string::npos);
+        // Afterwards Escape on a button is the button's again.
+        w->machine().Running = true;
+        QTest::keyClick(Button("cmdStep"), Qt::Key_Escape);
+        QVERIFY(w->machine().Running);
+        w->machine().Running = false;
+    }
+
     void runToThatNeverArrivesGivesUp() {
         RomBuilder rom(2, 0x00, "LOOP");
         rom.Entry({0xF3, 0x18, 0xFE});
@@ -160,22 +181,6 @@ private slots:
         QVERIFY(!script.timedOut);
         QVERIFY(!w->machine().Running);
         QCOMPARE(script.frames, 2);
-    }
-
-    void hexText_data() {
-        QTest::addColumn<qlonglong>("value");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << 0LL << "0";
-        QTest::newRow("no leading zeros") << 0x013LL << "13";
-        QTest::newRow("upper case") << 0xFFFELL << "FFFE";
-        QTest::newRow("beyond 16 bits") << 0x1FFFELL << "1FFFE";
-        QTest::newRow("negative") << -1LL << "FFFFFFFF";
-        QTest::newRow("negative two") << -2LL << "FFFFFFFE";
-    }
-    void hexText() {
-        QFETCH(qlonglong, value);
-        QFETCH(QString, text);
-        QCOMPARE(QString::fromStdString(Hex(value)), text);
     }
 
     void registerDumpLines() {

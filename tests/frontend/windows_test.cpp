@@ -176,14 +176,6 @@ private slots:
         QVERIFY(QRect(QPoint(0, 0), c->parentWidget()->size()).contains(c->geometry()));
     }
 
-    void aboutTextHasSixLines() {
-        const QStringList lines = frmAbout::AboutText().split("\r\n");
-        QCOMPARE(lines.size(), 6);
-        QVERIFY(lines[0].contains("Wenlo"));
-        QVERIFY(lines[2].isEmpty());
-        for (const QString& line : lines) QVERIFY(!line.contains('\n') && !line.contains('\r'));
-    }
-
     // Each step moves the mouse over one control; the underlines follow.
     void hoverUnderlines() {
         w->mnuHelpAbout->trigger();
