@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -25,7 +26,10 @@ namespace wenlo {
 // sixteen are indexed like a tile row pattern's pair byte (video/tile_row.h):
 // left colour number << 2 | right colour number.
 template <DisplayModes Mode>
-using PairRow = std::array<Color, Mode == Mode1x1 ? 2 : 4>;
+inline constexpr size_t kPairRowPixels = Mode == Mode1x1 ? 2 : 4;
+
+template <DisplayModes Mode>
+using PairRow = std::array<Color, kPairRowPixels<Mode>>;
 
 template <DisplayModes Mode>
 using PairTable = std::array<PairRow<Mode>, 16>;
@@ -142,7 +146,7 @@ public:
             PutPair(x, first);
             PutPair(x + 2, second);
         } else {
-            std::array<Color, 2 * std::tuple_size_v<PairRow<Mode>>> row;
+            std::array<Color, 2 * kPairRowPixels<Mode>> row;
             std::memcpy(row.data(), first.data(), sizeof first);
             std::memcpy(row.data() + first.size(), second.data(), sizeof second);
             std::memcpy(Top(x), row.data(), sizeof row);

@@ -37,7 +37,7 @@ void DrawSpriteLine(Machine& m) {
     const int lowestY = y + 17 - height;
     std::array<uint8_t, kSpriteCount> crossing;
     int count = 0;
-#pragma GCC unroll 8
+#pragma GCC unroll 40
     for (int k = kSpriteCount - 1; k >= 0; --k)
         if (unsigned(m.Oam[4 * k] - lowestY) < unsigned(height)) crossing[count++] = uint8_t(k);
     if (count == 0) return;
