@@ -68,6 +68,10 @@ private:
     void Smudge() { const_cast<Surface&>(w->surface()).SetPixel(3, 3, ShadeColors[3]); }
 
 private slots:
+    void cleanupTestCase() {
+        QDir::setCurrent(QDir::tempPath());
+        test::RemoveTempDirs();
+    }
     void initTestCase() {
         startDir = QDir::currentPath();
         romA = test::Q(LoopRom("ALPHA").WriteTemp("alpha"));

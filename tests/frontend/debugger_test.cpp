@@ -2,6 +2,7 @@
 // buttons and the input box, and the reading of Run To answers.
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -34,6 +35,10 @@ private:
     }
 
 private slots:
+    void cleanupTestCase() {
+        QDir::setCurrent(QDir::tempPath());
+        test::RemoveTempDirs();
+    }
     void init() {
         dialogs = FakeDialogs();
         w = std::make_unique<frmGB>();

@@ -4,11 +4,14 @@
 // wants to do while a game runs has to happen from inside the loop).
 #pragma once
 
+#include <unistd.h>
+
 #include <QFile>
 #include <QStringList>
 #include <QTimer>
 #include <QUrl>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -103,5 +106,13 @@ inline RomBuilder LoopRom(const std::string& title) {
 }
 
 inline QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Removes the scratch folders MakeTempDir made for this process (cartridges
+// and state files), so runs do not pile them up.
+inline void RemoveTempDirs() {
+    std::error_code ec;
+    std::filesystem::remove_all(
+        std::filesystem::temp_directory_path() / ("wenlo-test-" + std::to_string(::getpid())), ec);
+}
 
 }  // namespace wenlo::test

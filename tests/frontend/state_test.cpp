@@ -40,6 +40,10 @@ private:
     }
 
 private slots:
+    void cleanupTestCase() {
+        QDir::setCurrent(QDir::tempPath());
+        test::RemoveTempDirs();
+    }
     void init() {
         dialogs = FakeDialogs();
         w = std::make_unique<frmGB>();

@@ -1,6 +1,7 @@
 // The ROM information window and the About window: texts, opening rules,
 // hover underlines and links.
 #include <QAction>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -45,6 +46,10 @@ private:
     QList<frmAbout*> AboutWindows() { return w->findChildren<frmAbout*>(); }
 
 private slots:
+    void cleanupTestCase() {
+        QDir::setCurrent(QDir::tempPath());
+        test::RemoveTempDirs();
+    }
     void init() {
         dialogs = FakeDialogs();
         w = std::make_unique<frmGB>();
