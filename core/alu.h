@@ -1,12 +1,13 @@
 // Arithmetic and flag rules of the CPU, shared by the main table (cpu.cpp) and
-// the CB-prefixed table (cpu_cb.cpp).
+// the CB-prefixed table (cpu_cb.h).
 //
 // Each helper works on the registers and flag bytes of one Machine and leaves
 // every flag byte it touches exactly 0 or 1 (assigning a comparison does that).
 // Helpers never reach memory themselves: callers read the operand (a
 // register, the byte at HL or an immediate byte) through the bus first and
-// write results back through it. All of them are inline because they sit in
-// the instruction loop.
+// write results back through it. All of them are forced inline: they sit in
+// the instruction loop, whose table is too large for the compiler to inline
+// them by its own measure.
 //
 // Flags follow this machine's own rules, which differ from the hardware in
 // places: DAA decides its correction from the digits alone and takes the new
@@ -22,22 +23,22 @@
 
 namespace wenlo::alu {
 
-// One byte through the bus for the two tables. Opcode and operand fetches
-// nearly always hit the ROM window, so that case is answered here without the
-// call; everything else (including addresses past 0xFFFF or negative ones,
-// which the unsigned compare sends to ReadByte) gets exactly ReadByte's answer.
-inline uint8_t Read(const Machine& m, uint32_t address) {
-    return address <= uint32_t(io::kRomEnd) ? m.RomWindow[address] : ReadByte(m, int32_t(address));
+// One byte through the bus for the two tables: plain memory is answered in
+// place, everything else gets exactly ReadByte's answer and WriteByte's effect
+// (see ReadByteFast in bus.h).
+[[gnu::always_inline]] inline uint8_t Read(const Machine& m, uint32_t address) {
+    return ReadByteFast(m, address);
+}
+[[gnu::always_inline]] inline void Write(Machine& m, uint32_t address, uint8_t value) {
+    WriteByteFast(m, address, value);
 }
 
-inline void Write(Machine& m, uint32_t address, uint8_t value) { WriteByte(m, int32_t(address), value); }
-
 // HL as an address, 0..0xFFFF.
-inline uint32_t HL(const Machine& m) { return uint32_t(m.regH) << 8 | m.regL; }
+[[gnu::always_inline]] inline uint32_t HL(const Machine& m) { return uint32_t(m.regH) << 8 | m.regL; }
 
 // ---- 8-bit arithmetic and logic on A --------------------------------------
 
-inline void Add(Machine& m, uint8_t v) {
+[[gnu::always_inline]] inline void Add(Machine& m, uint8_t v) {
     const unsigned a = m.regA, sum = a + v;
     m.regA = uint8_t(sum);
     m.flagZ = m.regA == 0;
@@ -46,7 +47,7 @@ inline void Add(Machine& m, uint8_t v) {
     m.flagC = sum > 0xFF;
 }
 
-inline void Adc(Machine& m, uint8_t v) {
+[[gnu::always_inline]] inline void Adc(Machine& m, uint8_t v) {
     const unsigned a = m.regA, c = m.flagC, sum = a + v + c;
     m.regA = uint8_t(sum);
     m.flagZ = m.regA == 0;
@@ -55,7 +56,7 @@ inline void Adc(Machine& m, uint8_t v) {
     m.flagC = sum > 0xFF;
 }
 
-inline void Sub(Machine& m, uint8_t v) {
+[[gnu::always_inline]] inline void Sub(Machine& m, uint8_t v) {
     const unsigned a = m.regA;
     m.regA = uint8_t(a - v);
     m.flagZ = m.regA == 0;
@@ -64,7 +65,7 @@ inline void Sub(Machine& m, uint8_t v) {
     m.flagC = v > a;
 }
 
-inline void Sbc(Machine& m, uint8_t v) {
+[[gnu::always_inline]] inline void Sbc(Machine& m, uint8_t v) {
     const unsigned a = m.regA, c = m.flagC;
     m.regA = uint8_t(a - v - c);
     m.flagZ = m.regA == 0;
@@ -73,7 +74,7 @@ inline void Sbc(Machine& m, uint8_t v) {
     m.flagC = v + c > a;
 }
 
-inline void And(Machine& m, uint8_t v) {
+[[gnu::always_inline]] inline void And(Machine& m, uint8_t v) {
     m.regA &= v;
     m.flagZ = m.regA == 0;
     m.flagN = 0;
@@ -81,7 +82,7 @@ inline void And(Machine& m, uint8_t v) {
     m.flagC = 0;
 }
 
-inline void Xor(Machine& m, uint8_t v) {
+[[gnu::always_inline]] inline void Xor(Machine& m, uint8_t v) {
     m.regA ^= v;
     m.flagZ = m.regA == 0;
     m.flagN = 0;
@@ -89,7 +90,7 @@ inline void Xor(Machine& m, uint8_t v) {
     m.flagC = 0;
 }
 
-inline void Or(Machine& m, uint8_t v) {
+[[gnu::always_inline]] inline void Or(Machine& m, uint8_t v) {
     m.regA |= v;
     m.flagZ = m.regA == 0;
     m.flagN = 0;
@@ -98,7 +99,7 @@ inline void Or(Machine& m, uint8_t v) {
 }
 
 // SUB without storing the result.
-inline void Cp(Machine& m, uint8_t v) {
+[[gnu::always_inline]] inline void Cp(Machine& m, uint8_t v) {
     const unsigned a = m.regA;
     m.flagZ = a == v;
     m.flagN = 1;
@@ -108,7 +109,7 @@ inline void Cp(Machine& m, uint8_t v) {
 
 // ---- 8-bit increment and decrement (C untouched) --------------------------
 
-inline uint8_t Inc(Machine& m, uint8_t x) {
+[[gnu::always_inline]] inline uint8_t Inc(Machine& m, uint8_t x) {
     const uint8_t r = uint8_t(x + 1);
     m.flagZ = r == 0;
     m.flagN = 0;
@@ -116,7 +117,7 @@ inline uint8_t Inc(Machine& m, uint8_t x) {
     return r;
 }
 
-inline uint8_t Dec(Machine& m, uint8_t x) {
+[[gnu::always_inline]] inline uint8_t Dec(Machine& m, uint8_t x) {
     const uint8_t r = uint8_t(x - 1);
     m.flagZ = r == 0;
     m.flagN = 1;
@@ -130,7 +131,7 @@ inline uint8_t Dec(Machine& m, uint8_t x) {
 // A and on H and C, whichever operation came before; N only picks the
 // direction. C then reflects the corrected value alone, so a carry from the
 // preceding addition is lost when the correction stays within a byte.
-inline void Daa(Machine& m) {
+[[gnu::always_inline]] inline void Daa(Machine& m) {
     const int a = m.regA;
     int corr = 0;
     if ((a & 0x0F) > 9 || m.flagH) corr = 0x06;
@@ -142,19 +143,19 @@ inline void Daa(Machine& m) {
     m.flagZ = m.regA == 0;
 }
 
-inline void Cpl(Machine& m) {
+[[gnu::always_inline]] inline void Cpl(Machine& m) {
     m.regA = uint8_t(~m.regA);
     m.flagN = 1;
     m.flagH = 1;
 }
 
-inline void Scf(Machine& m) {
+[[gnu::always_inline]] inline void Scf(Machine& m) {
     m.flagN = 0;
     m.flagH = 0;
     m.flagC = 1;
 }
 
-inline void Ccf(Machine& m) {
+[[gnu::always_inline]] inline void Ccf(Machine& m) {
     m.flagN = 0;
     m.flagH = 0;
     m.flagC = uint8_t(1 - m.flagC);
@@ -162,32 +163,32 @@ inline void Ccf(Machine& m) {
 
 // ---- Rotates on A: Z, N and H always end cleared ---------------------------
 
-inline void SetRotateFlags(Machine& m, unsigned carry) {
+[[gnu::always_inline]] inline void SetRotateFlags(Machine& m, unsigned carry) {
     m.flagZ = 0;
     m.flagN = 0;
     m.flagH = 0;
     m.flagC = uint8_t(carry);
 }
 
-inline void Rlca(Machine& m) {
+[[gnu::always_inline]] inline void Rlca(Machine& m) {
     const unsigned a = m.regA, out = a >> 7;
     m.regA = uint8_t(a << 1 | out);
     SetRotateFlags(m, out);
 }
 
-inline void Rrca(Machine& m) {
+[[gnu::always_inline]] inline void Rrca(Machine& m) {
     const unsigned a = m.regA, out = a & 1;
     m.regA = uint8_t(a >> 1 | out << 7);
     SetRotateFlags(m, out);
 }
 
-inline void Rla(Machine& m) {
+[[gnu::always_inline]] inline void Rla(Machine& m) {
     const unsigned a = m.regA;
     m.regA = uint8_t(a << 1 | m.flagC);
     SetRotateFlags(m, a >> 7);
 }
 
-inline void Rra(Machine& m) {
+[[gnu::always_inline]] inline void Rra(Machine& m) {
     const unsigned a = m.regA;
     m.regA = uint8_t(a >> 1 | unsigned(m.flagC) << 7);
     SetRotateFlags(m, a & 1);
@@ -198,7 +199,7 @@ inline void Rra(Machine& m) {
 // ADD HL,rr. rr is BC, DE or HL (0..0xFFFF), or regSP at its full width: a
 // stack pointer left above 0xFFFF by a POP therefore sets C. 64-bit sums keep
 // that well defined for any regSP.
-inline void AddHl(Machine& m, int64_t rr) {
+[[gnu::always_inline]] inline void AddHl(Machine& m, int64_t rr) {
     const int64_t hl = HL(m), sum = hl + rr;
     m.regH = uint8_t(sum >> 8);
     m.regL = uint8_t(sum);
@@ -210,7 +211,7 @@ inline void AddHl(Machine& m, int64_t rr) {
 // Shared by ADD SP,e and LD HL,SP+e: sets the flags from the operand byte
 // taken as unsigned (carries out of bits 11 and 15 of regSP + u) and returns
 // (regSP + e) AND 0xFFFF with the same byte taken as signed.
-inline uint16_t OffsetSp(Machine& m, uint8_t u) {
+[[gnu::always_inline]] inline uint16_t OffsetSp(Machine& m, uint8_t u) {
     const int64_t sp = m.regSP;
     m.flagZ = 0;
     m.flagN = 0;

@@ -29,9 +29,25 @@ void ComposeP1(Machine& m, uint8_t v) {
         m.P1 = 0xFF;
 }
 
+// The 160 bytes of a sprite copy from `page` when they lie in plain memory
+// (reads there have no side effects and cannot change during the copy), or
+// null for the pages that need the byte-by-byte decode.
+const uint8_t* PlainDmaSource(const Machine& m, uint8_t page) {
+    const int32_t base = page * 256;
+    if (base <= io::kRomEnd) return m.RomWindow.data() + base;
+    if (base < io::kCartRamStart) return m.VideoRam.data() + (base & 0x1FFF);
+    // Work RAM and its echo; a page never crosses an 8 KiB boundary.
+    if (base >= io::kWorkRamStart && base < io::kOamStart) return m.RamBanks[0].data() + (base & 0x1FFF);
+    return nullptr;
+}
+
 void SpriteDma(Machine& m, uint8_t page) {
     // The source goes through the bus, so any area (I/O included) may be
     // copied; the copy completes within the write and takes no time.
+    if (const uint8_t* src = PlainDmaSource(m, page)) {
+        std::memcpy(m.Oam.data(), src, m.Oam.size());
+        return;
+    }
     const int32_t base = page * 256;
     for (int i = 0; i < 160; ++i) m.Oam[i] = ReadByte(m, base + i);
 }

@@ -308,6 +308,111 @@ TEST(BusTest, SpriteDmaCopiesThroughTheBus) {
     for (int i = 0; i < 160; ++i) ASSERT_EQ(m->Oam[size_t(i)], uint8_t(i * 3 + 1)) << i;
 }
 
+// ---- Inline paths (bus.h) against the full decode ------------------------------
+
+// A machine whose every region holds bytes that tell where they lie, so that a
+// byte read from the wrong region or offset shows.
+std::unique_ptr<Machine> PatternedMachine(bool ramEnabled, uint8_t ramBank) {
+    auto m = test::MakeMachine(MarkedCartridge(4, 0x01));
+    WriteByte(*m, 0x2000, 3);  // a switched bank unlike bank 0
+    for (size_t slot = 0; slot < m->RamBanks.size(); ++slot)
+        for (size_t i = 0; i < 0x2000; ++i) m->RamBanks[slot][i] = uint8_t(i * 7 + slot * 31 + 1);
+    for (size_t i = 0; i < m->VideoRam.size(); ++i) m->VideoRam[i] = uint8_t(i * 5 + 3);
+    for (size_t i = 0; i < m->HighRam.size(); ++i) m->HighRam[i] = uint8_t(i * 11 + 9);
+    for (size_t i = 0; i < m->Oam.size(); ++i) m->Oam[i] = uint8_t(i * 13 + 2);
+    for (size_t i = 0; i < m->SoundRegs.size(); ++i) m->SoundRegs[i] = uint8_t(i + 0x40);
+    m->IE = 0x1D;
+    m->SCX = 0x77;
+    m->RamEnabled = ramEnabled ? 1 : 0;
+    m->RamBank = ramBank;
+    return m;
+}
+
+// Every address of the map and some beyond it, each region's first and last
+// byte included: 0x7FFF/0x8000, 0x9FFF/0xA000, 0xDFFF/0xE000 (echo),
+// 0xFF4B/0xFF4C, 0xFF7F/0xFF80, 0xFFFE/0xFFFF.
+std::vector<uint32_t> AllAddresses() {
+    std::vector<uint32_t> all;
+    for (uint32_t a = 0; a <= 0x10001; ++a) all.push_back(a);
+    for (uint32_t a : {0xFFFFFFFFu, 0xFFFFFFFEu, 0x1C000u, 0x1FF80u, 0x80000000u, 0x7FFFFFFFu})
+        all.push_back(a);
+    return all;
+}
+
+TEST(BusFastPathTest, ReadsGiveTheFullDecodesAnswer) {
+    struct Case {
+        const char* name;
+        bool ramEnabled;
+        uint8_t ramBank;
+    };
+    const Case cases[] = {
+        {"cartridge RAM off", false, 2}, {"cartridge RAM bank 2", true, 2}, {"bank 0", true, 0}};
+    for (const Case& c : cases) {
+        auto m = PatternedMachine(c.ramEnabled, c.ramBank);
+        for (uint32_t a : AllAddresses()) {
+            const int expect = ReadByte(*m, int32_t(a));
+            ASSERT_EQ(ReadByteFast(*m, a), expect) << c.name << " at " << std::hex << a;
+            const int word = expect | ReadByte(*m, int32_t(a + 1)) << 8;
+            ASSERT_EQ(ReadWordFast(*m, a), word) << c.name << " word at " << std::hex << a;
+        }
+    }
+}
+
+// The same writes through the inline paths and through WriteByte leave two
+// machines alike, side effects (banking, DMA, LY and DIV clear) included.
+bool SameMachine(const Machine& a, const Machine& b) {
+    return a.RomWindow == b.RomWindow && a.VideoRam == b.VideoRam && a.RamBanks == b.RamBanks &&
+           a.Oam == b.Oam && a.HighRam == b.HighRam && a.SoundRegs == b.SoundRegs && a.P1 == b.P1 &&
+           a.DIV == b.DIV && a.TIMA == b.TIMA && a.TMA == b.TMA && a.IF == b.IF && a.LCDC == b.LCDC &&
+           a.STAT == b.STAT && a.SCY == b.SCY && a.SCX == b.SCX && a.LY == b.LY && a.LYC == b.LYC &&
+           a.DMA == b.DMA && a.BGP == b.BGP && a.OBP0 == b.OBP0 && a.OBP1 == b.OBP1 && a.IE == b.IE &&
+           a.RomBank == b.RomBank && a.RamBank == b.RamBank && a.BankMode == b.BankMode &&
+           a.RamEnabled == b.RamEnabled;
+}
+
+TEST(BusFastPathTest, WritesHaveTheFullDecodesEffect) {
+    // Around every edge of the fast regions and of the registers beside them,
+    // plus a sample of the whole map (every 0x3F bytes: not every ROM write,
+    // as each bank switch copies 16 KiB).
+    std::vector<uint32_t> addresses;
+    for (uint32_t edge : {0x0000u, 0x2000u, 0x4000u, 0x6000u, 0x8000u, 0xA000u, 0xC000u, 0xE000u, 0xFE00u,
+                          0xFEA0u, 0xFF00u, 0xFF10u, 0xFF40u, 0xFF4Cu, 0xFF80u, 0xFFFFu, 0x10000u})
+        for (uint32_t a = edge - 3; a != edge + 3; ++a) addresses.push_back(a);
+    for (uint32_t a = 0; a < 0x10000; a += 0x3F) addresses.push_back(a);
+    for (bool ramEnabled : {false, true}) {
+        auto fast = PatternedMachine(ramEnabled, 1);
+        auto full = PatternedMachine(ramEnabled, 1);
+        uint8_t v = 0x21;
+        for (uint32_t a : addresses) {
+            v = uint8_t(v * 3 + 7);
+            WriteByteFast(*fast, a, v);
+            WriteByte(*full, int32_t(a), v);
+            ASSERT_TRUE(SameMachine(*fast, *full)) << "byte at " << std::hex << a;
+            // Low byte first, then the high byte, as two writes would do.
+            WriteWordFast(*fast, a, uint16_t(v << 8 | uint8_t(~v)));
+            WriteByte(*full, int32_t(a), uint8_t(~v));
+            WriteByte(*full, int32_t(a + 1), v);
+            ASSERT_TRUE(SameMachine(*fast, *full)) << "word at " << std::hex << a;
+        }
+    }
+}
+
+TEST(BusTest, SpriteDmaFromEveryPageCopiesWhatTheBusReads) {
+    // Plain pages are copied in one piece, the others byte by byte; the bytes
+    // are those 160 reads at the page would give before the copy (a copy from
+    // the sprite table itself leaves it as it is).
+    for (bool ramEnabled : {false, true}) {
+        auto m = PatternedMachine(ramEnabled, 2);
+        for (int page = 0; page < 256; ++page) {
+            std::vector<uint8_t> expected;
+            for (int i = 0; i < 160; ++i) expected.push_back(ReadByte(*m, page * 256 + i));
+            WriteByte(*m, 0xFF46, uint8_t(page));
+            ASSERT_EQ(std::vector<uint8_t>(m->Oam.begin(), m->Oam.end()), expected)
+                << "page " << std::hex << page << (ramEnabled ? " with" : " without") << " cartridge RAM";
+        }
+    }
+}
+
 TEST(BusTest, JoypadRegisterIsComposedOnWrite) {
     struct Case {
         const char* name;

@@ -89,6 +89,34 @@ TEST(CpuFrameTest, BudgetRunsWholeInstructionsWhileAboveZero) {
     }
 }
 
+TEST(CpuFrameTest, LongBudgetsStopWhereSingleStepsWould) {
+    // A loop of unconditional instructions with costs from 4 to 24 (the
+    // dearest): CALL, PUSH, POP, JR back; the routine runs NOP, LD A,n, RST 38
+    // (which returns at once) and RET. For every budget, one call must end
+    // exactly where single instructions with their table costs do.
+    RomBuilder rom;
+    rom.Put(0x100, {0xCD, 0x00, 0x02,                // 0100 loop: call 0x0200
+                    0xC5,                            // 0103 push bc
+                    0xC1,                            // 0104 pop bc
+                    0x18, 0xF9});                    // 0105 jr loop
+    rom.Put(0x200, {0x00, 0x3E, 0x5A, 0xFF, 0xC9});  // nop, ld a,0x5A, rst 38, ret
+    rom.Put(0x38, {0xC9});                           // ret
+    auto start = MakeMachine(rom);
+    start->regSP = 0xDFF0;
+    for (int budget = 1; budget <= 700; ++budget) {
+        auto whole = std::make_unique<Machine>(*start);
+        Interpret(*whole, int16_t(budget));
+
+        auto single = std::make_unique<Machine>(*start);
+        for (int spent = 0; spent < budget;) {
+            spent += kCost[ReadByte(*single, single->regPC)];
+            Interpret(*single, 1);
+        }
+        ASSERT_EQ(Capture(*whole), Capture(*single)) << "budget " << budget;
+        ASSERT_TRUE(SameMemory(*whole, *single)) << "budget " << budget;
+    }
+}
+
 TEST(CpuFrameTest, OvershootIsDroppedBetweenCalls) {
     // RST 38 at 0x38 calls itself: 23 runs of 20 cycles per 456, ending at -4.
     auto m = CodeMachine();
@@ -569,6 +597,24 @@ TEST(CpuFlowTest, ProgramCounterIsNotReduced) {
     m->regPC = INT32_MAX;
     Interpret(*m, 8);
     EXPECT_EQ(m->regPC, INT32_MIN + 1);
+
+    // Past 0xFFFFFFFF the count starts again at 0, in the ROM window: a NOP
+    // read at -1, then the INC A at 0x0000.
+    m->regPC = -1;
+    m->RomWindow[0x0000] = 0x3C;
+    const uint8_t a = m->regA;
+    Interpret(*m, 8);
+    EXPECT_EQ(m->regPC, 1);
+    EXPECT_EQ(m->regA, uint8_t(a + 1));
+
+    // And JR back from 0x0000 lands at 0xFFFFFFFx, reading 0 (NOPs) there.
+    m->RomWindow[0x0000] = 0x18;
+    m->RomWindow[0x0001] = 0xFC;  // JR -4: to 0x0002 - 4
+    m->regPC = 0;
+    Interpret(*m, 1);
+    EXPECT_EQ(m->regPC, -2);
+    Interpret(*m, 8);
+    EXPECT_EQ(m->regPC, 0);
 }
 
 TEST(CpuFlowTest, ReturnAddressPastTopKeepsBitsFifteenToEight) {
