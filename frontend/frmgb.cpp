@@ -45,17 +45,32 @@ constexpr int kDebuggerStepCycles = 7;  // every debugger step counts 7 cycles
 constexpr int kCyclesPerLine = 456;
 constexpr uint8_t kLastLine = 153;
 
+// Holds one level of a nesting counter for as long as it lives.
+class DepthScope {
+public:
+    explicit DepthScope(int& depth) : depth_(depth) { ++depth_; }
+    ~DepthScope() { --depth_; }
+    DepthScope(const DepthScope&) = delete;
+    DepthScope& operator=(const DepthScope&) = delete;
+
+private:
+    int& depth_;
+};
+
 // While a Run To runs, the focus is on its button (or wherever the user
 // left it), where Escape would reach no key handler: Escape pressed anywhere
-// in the main window stops the run then.
+// in the main window stops the run then. Not while a run loop started from
+// inside the Run To (a Load ROM) plays a game: Escape is the picture's again.
 class EscapeStops : public QObject {
 public:
-    EscapeStops(Machine& m, QWidget* window) : m_(m), window_(window) {}
+    EscapeStops(Machine& m, QWidget* window, const int& runDepth)
+        : m_(m), window_(window), runDepth_(runDepth), ownDepth_(runDepth) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override {
         if (e->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(e)->key() != Qt::Key_Escape)
             return false;
+        if (runDepth_ != ownDepth_) return false;
         auto* w = qobject_cast<QWidget*>(watched);
         if (!w || w->window() != window_) return false;
         m_.Running = false;
@@ -65,6 +80,8 @@ protected:
 private:
     Machine& m_;
     QWidget* window_;
+    const int& runDepth_;
+    const int ownDepth_;
 };
 
 QAction* AddEntry(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut = {}) {
@@ -259,7 +276,10 @@ void frmGB::EndOfFrame() {
     if (frameObserver_) frameObserver_();
 }
 
-void frmGB::WaitForEvents() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
+void frmGB::WaitForEvents() {
+    DepthScope wait(waitDepth_);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 
 void frmGB::RefreshPicture() {
     // The picture changes only in drawn frames (one in three), and the nine
@@ -313,9 +333,23 @@ void frmGB::StartRom(const QString& path) {
     m_->Running = true;
     m_->Paused = false;
     mnuCPUPause->setChecked(false);
-    QCoreApplication::processEvents();
     mnuDisplay->menuAction()->setVisible(true);
     mnuCPU->menuAction()->setVisible(true);
+    RunMachine();
+}
+
+void frmGB::RunMachine() {
+    ++machineStarts_;
+    // Called from inside a running loop's event pump or pause wait: that
+    // loop tests Running once its scanline is done and carries on with the
+    // machine as it is now. A second loop would only pile up on the stack,
+    // one more with every load made during a game.
+    if (runDepth_ > 0) return;
+    DepthScope run(runDepth_);
+    // Lets the window show the cleared picture and the menus first. The
+    // commands handled here (Stop, another load) find the state complete:
+    // everything the starting command changes is set before this pump.
+    QCoreApplication::processEvents();
     RunEmulation(*m_);
 }
 
@@ -358,9 +392,8 @@ void frmGB::mnuCPUReset_Click() {
     ResetMachine(*m_);
     if (m_->Running) return;  // the running loop carries on from the post-boot state
     m_->Running = true;
-    QCoreApplication::processEvents();
     mnuCPUStop->setEnabled(true);
-    RunEmulation(*m_);
+    RunMachine();
 }
 
 void frmGB::mnuCPUPause_Click() {
@@ -516,12 +549,20 @@ void frmGB::ShowState(bool withCB) {
 }
 
 void frmGB::cmdStep_Click() {
+    // A Step made while paused waits in the pause wait, where the button can
+    // be clicked again: one Step at a time, so clicks cannot pile up waits.
+    if (stepActive_) return;
+    stepActive_ = true;
+    const uint32_t starts = machineStarts_;
     if (!m_->Running) m_->Running = true;
     AdvanceOne();
     ShowState(true);
     update();
     picScreen->update();
-    m_->Running = false;  // ends a run loop this Step interrupted
+    // Ends a run loop this Step interrupted, unless a Load ROM or Reset made
+    // during its pause wait started the machine afresh: that run goes on.
+    if (machineStarts_ == starts) m_->Running = false;
+    stepActive_ = false;
 }
 
 void frmGB::cmdRunTo_Click() {
@@ -530,18 +571,26 @@ void frmGB::cmdRunTo_Click() {
     if (!target) return;  // cancelled, empty or not a number
     RunToTarget_ = *target;
     m_->Running = true;
+    // A machine that runs can be stopped, as after a Reset; with no cartridge
+    // Stop stays off with the rest of the machine commands.
+    if (cartridgeLoaded_) mnuCPUStop->setEnabled(true);
     // A target that is never reached must not hang the window: events are
     // handled every few thousand steps (Stop, Escape and Pause work), and the
     // run gives up after kRunToLimit steps; the dump shows where it stopped.
+    // A Load ROM or Reset from stopped handled meanwhile (here or in a pause
+    // wait) ends it as well: the target belonged to the machine they replaced,
+    // and the run loop is theirs.
     runToActive_ = true;
-    EscapeStops escape(*m_, this);
+    const uint32_t starts = machineStarts_;
+    EscapeStops escape(*m_, this, runDepth_);
     qApp->installEventFilter(&escape);
     for (int64_t steps = 0; m_->regPC != RunToTarget_ && steps < kRunToLimit;) {
         AdvanceOne();
+        if (machineStarts_ != starts) break;
         if (++steps % kRunToPumpEvery != 0) continue;
         QCoreApplication::processEvents();
         while (m_->Paused && m_->Running) WaitForEvents();
-        if (!m_->Running) break;
+        if (!m_->Running || machineStarts_ != starts) break;
     }
     runToActive_ = false;
     ShowState(false);

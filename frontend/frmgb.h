@@ -7,7 +7,11 @@
 // Commands that start the machine (Load ROM, Reset from stopped) call
 // RunEmulation from inside the slot and return only when Running becomes
 // false; meanwhile every other command runs inside the event pumps of the
-// run loop (VBlank lines) or of the pause wait.
+// run loop (VBlank lines) or of the pause wait. A command that would start
+// the machine while a run loop of this window is already on the stack does
+// all the rest (load, reset, Running, menus) but leaves the running to that
+// loop, which tests Running again after its scanline: however many loads are
+// made during a game, at most one run loop is on the stack.
 #pragma once
 
 #include <QElapsedTimer>
@@ -67,6 +71,13 @@ public:
 
     // The debugger's last register dump exactly, lines separated by "\r\n".
     const std::string& RegisterDumpText() const { return dumpText_; }
+
+    // Run loops (RunEmulation calls of Load ROM and Reset, counted from the
+    // moment the loop is committed to) now on the stack: 0 or 1.
+    int RunDepth() const { return runDepth_; }
+    // Pause waits now on the stack: the interpreter's under a run loop, a
+    // Step's and a Run To's, at most one of each.
+    int WaitDepth() const { return waitDepth_; }
     int32_t StepCycles() const { return StepCycles_; }
     // Run To gives up after this many instructions, showing where it stopped.
     static constexpr int64_t kRunToLimit = 10'000'000;
@@ -133,6 +144,7 @@ private:
     void SetDisplayMode(uint8_t mode, bool clear);
     void ApplyLayout();
     void ClearPicture();
+    void RunMachine();
     void SetDebuggerShown(bool shown);
     void UpdateRomInfoEntry();
     void EndOfFrame();
@@ -152,6 +164,12 @@ private:
     bool fastForward_ = false;
     bool centred_ = false;
     bool runToActive_ = false;
+    bool stepActive_ = false;
+    int runDepth_ = 0;
+    int waitDepth_ = 0;
+    // Counts the commands that started the machine afresh (Load ROM, Reset
+    // from stopped); a Step or Run To that sees it change gives way to them.
+    uint32_t machineStarts_ = 0;
     FramePacer pacer_;
     QElapsedTimer clock_;
     QTimer* paceTimer_;

@@ -169,8 +169,9 @@ private slots:
         QVERIFY(returnedAtOnce);
     }
 
-    // Load ROM while a game runs: a nested run of the new cartridge; ending
-    // it ends the interrupted one as well.
+    // Load ROM while a game runs: the slot returns at once and the loop
+    // already running goes on with the new cartridge (no second loop); Stop
+    // then ends the run.
     void nestedLoadEndsTogether() {
         dialogs.openAnswers << romA << romB;
         FrameScript script(*w);
@@ -190,11 +191,14 @@ private slots:
             // the load below runs the new game.
             Button("cmdLoad")->click();
             ++innerReturned;
-            QVERIFY(!w->machine().Running);
+            QVERIFY(w->machine().Running);
+            QCOMPARE(w->RunDepth(), 1);
+            QVERIFY(PictureIsClear());
         });
         Action("mnuFileLoad")->trigger();
         QVERIFY(!script.timedOut);
         QCOMPARE(innerReturned, 1);
+        QCOMPARE(w->RunDepth(), 0);
         QVERIFY(!w->machine().Running);
         QCOMPARE(QDir::currentPath(), QFileInfo(romB).absolutePath());
     }
