@@ -78,15 +78,16 @@ constexpr uint32_t kVideoRamSpan = uint32_t(io::kCartRamStart - io::kVideoRamSta
     return ReadByte(m, int32_t(a));
 }
 
-// WriteByte's effect: work RAM, high RAM and video RAM in place.
+// WriteByte's effect: work RAM, video RAM (maps and tiles are written through
+// HL and DE all the time) and high RAM in place.
 [[gnu::always_inline]] inline void WriteByteFast(Machine& m, uint32_t a, uint8_t value) {
     using namespace bus_detail;
     if (WorkRamOffset(a) < kWorkRamSpan) [[likely]]
         m.RamBanks[0][WorkRamOffset(a)] = value;
-    else if (HighRamOffset(a) < kHighRamSpan)
-        m.HighRam[HighRamOffset(a)] = value;
     else if (VideoRamOffset(a) < kVideoRamSpan)
         m.VideoRam[VideoRamOffset(a)] = value;
+    else if (HighRamOffset(a) < kHighRamSpan)
+        m.HighRam[HighRamOffset(a)] = value;
     else
         WriteByte(m, int32_t(a), value);
 }

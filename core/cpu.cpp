@@ -46,7 +46,9 @@ constexpr int kMaxCost = 24;
 // reaches the bus and regPC, and a value above 0xFFFFFFFF fails the window
 // test and is reduced by the full decode, so the extra bits never show.
 
-[[gnu::always_inline]] inline uint8_t CodeByte(const Machine& m, uint64_t address) {
+// The byte comes back widened, so that the dispatch indexes its table with it
+// as it is.
+[[gnu::always_inline]] inline unsigned CodeByte(const Machine& m, uint64_t address) {
     if (address <= uint64_t(io::kRomEnd)) [[likely]]
         return m.RomWindow[address];
     return ReadByte(m, int32_t(uint32_t(address)));
@@ -59,7 +61,9 @@ constexpr int kMaxCost = 24;
     return uint16_t(CodeByte(m, address) | CodeByte(m, address + 1) << 8);
 }
 
-[[gnu::always_inline]] inline uint8_t Fetch8(const Machine& m, uint64_t& pc) { return CodeByte(m, pc++); }
+[[gnu::always_inline]] inline uint8_t Fetch8(const Machine& m, uint64_t& pc) {
+    return uint8_t(CodeByte(m, pc++));
+}
 
 [[gnu::always_inline]] inline uint16_t Fetch16(const Machine& m, uint64_t& pc) {
     const uint16_t v = CodeWord(m, pc);
@@ -217,7 +221,7 @@ inline void ReturnFromInterrupt(Machine& m, uint64_t& pc) {
 // Runs the instruction at pc, takes its cost from the budget and returns its
 // opcode.
 [[gnu::always_inline]] inline uint8_t Step(Machine& m, uint64_t& pc, int& budget) {
-    const uint8_t op = CodeByte(m, pc++);
+    const unsigned op = CodeByte(m, pc++);
     // clang-format off
     switch (op) {
         // ---- 0x00-0x3F: immediates, 16-bit steps, INC/DEC, rotates on A, JR
@@ -489,7 +493,7 @@ inline void ReturnFromInterrupt(Machine& m, uint64_t& pc) {
 
     }
     // clang-format on
-    return op;
+    return uint8_t(op);
 }
 
 }  // namespace
