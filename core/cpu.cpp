@@ -32,7 +32,8 @@ using alu::HL;
 using alu::Read;
 using alu::Write;
 
-// No instruction costs more (CALL taken).
+// The dearest instruction (CALL, taken). Interpret's loop relies on no
+// instruction costing more.
 constexpr int kMaxCost = 24;
 
 [[gnu::always_inline]] inline uint32_t Pair(uint8_t hi, uint8_t lo) { return uint32_t(hi) << 8 | lo; }
@@ -490,7 +491,6 @@ inline void ReturnFromInterrupt(Machine& m, uint64_t& pc) {
         case 0xFD: budget -= 4; break;                                              // undefined: NOP
         case 0xFE: alu::Cp(m, Fetch8(m, pc)); budget -= 8; break;                   // CP n
         case 0xFF: Restart(m, pc, 0x38); budget -= 20; break;                       // RST 38
-
     }
     // clang-format on
     return uint8_t(op);
@@ -509,9 +509,9 @@ void Interpret(Machine& m, int16_t cycles) {
     uint64_t pc = uint32_t(m.regPC);
     uint8_t op = m.CurrentOpcode;
     int budget = cycles;  // the overshoot of the last instruction is dropped
-    // While the budget exceeds the dearest instruction, the instruction after
-    // the next one is sure to run as well, so the loop takes two steps per
-    // test of the budget; the last few instructions go one at a time.
+    // While the budget exceeds the dearest instruction, the next instruction
+    // leaves it above 0 whatever it is, so the one after it runs too: the loop
+    // takes two steps per test of the budget. The last few go one at a time.
     while (budget > kMaxCost) {
         Step(m, pc, budget);
         op = Step(m, pc, budget);

@@ -12,8 +12,9 @@
 // 0xFF46 starts a sprite copy).
 //
 // The operation is chosen by one switch and the operand by a second one inside
-// it (Modify); the compiler copies each operation into the eight operand
-// cases, so an instruction costs two jumps and no table lookups.
+// it (Modify, TestBit); the compiler copies each operation into the eight
+// operand cases, so the registers are reached directly rather than through a
+// table of members.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +44,7 @@ template <Op op>
     switch (op) {
         case Op::Rlc: return ShiftResult(m, v << 1 | v >> 7, v >> 7);
         case Op::Rrc: return ShiftResult(m, v >> 1 | (v & 1) << 7, v & 1);
-        case Op::Rl: return ShiftResult(m, v << 1 | m.flagC, v >> 7);  // through the carry
+        case Op::Rl: return ShiftResult(m, v << 1 | m.flagC, v >> 7);  // RL and RR: through the carry
         case Op::Rr: return ShiftResult(m, v >> 1 | unsigned(m.flagC) << 7, v & 1);
         case Op::Sla: return ShiftResult(m, v << 1, v >> 7);
         case Op::Sra: return ShiftResult(m, v >> 1 | (v & 0x80), v & 1);    // bit 7 stays
