@@ -56,7 +56,9 @@ case "${1:-}" in
     sanitize)
         install_missing clang libclang-rt-14-dev
         BUILD_DIR=${WENLO_BUILD_DIR:-build-sanitize}
-        CXX=clang++ build -DWENLO_SANITIZE=ON -DWENLO_FUZZ=ON
+        # The desktop program's Qt Test suites too, even where the folder was
+        # configured without them before.
+        CXX=clang++ build -DWENLO_SANITIZE=ON -DWENLO_FUZZ=ON -DWENLO_BUILD_FRONTEND=ON
         # Qt and the system libraries are not instrumented: leaks inside them are not ours.
         ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
             UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \

@@ -137,6 +137,11 @@ frmGB::frmGB(QWidget* parent) : QMainWindow(parent), m_(std::make_unique<Machine
 }
 
 frmGB::~frmGB() {
+    // The base classes still hide the window after this body, which moves the
+    // focus out of the picture; with the fast-forward key held the picture
+    // then reports its release, and the slot would run on a frmGB that is
+    // already gone.
+    picScreen->disconnect(this);
     m_->host = nullptr;
     m_->Running = false;
 }
