@@ -66,7 +66,9 @@ public:
     // Load ROM with a path already chosen (the dialog's answer, or a file
     // dropped on the window): load, make the file's folder the current
     // directory (where the state files go), reset, run until Running is
-    // false. A failed load shows "Failed to Load ROM." and changes nothing.
+    // false; made during a run, it returns at once and that run goes on with
+    // the new cartridge. A failed load shows "Failed to Load ROM." and
+    // changes nothing.
     void StartRom(const QString& path);
 
     // The debugger's last register dump exactly, lines separated by "\r\n".
@@ -144,6 +146,8 @@ private:
     void SetDisplayMode(uint8_t mode, bool clear);
     void ApplyLayout();
     void ClearPicture();
+    // Runs the machine until Running is false, or returns at once when a
+    // run loop of this window is already on the stack.
     void RunMachine();
     void SetDebuggerShown(bool shown);
     void UpdateRomInfoEntry();
