@@ -7,16 +7,16 @@
 namespace wenlo::io {
 
 // Regions.
-constexpr int32_t kRomEnd = 0x7FFF;           // 0x0000-0x7FFF: RomWindow
-constexpr int32_t kRomBankedStart = 0x4000;   // switchable half of the window
-constexpr int32_t kVideoRamStart = 0x8000;    // 0x8000-0x9FFF
-constexpr int32_t kCartRamStart = 0xA000;     // 0xA000-0xBFFF: RamBanks[RamBank]
-constexpr int32_t kWorkRamStart = 0xC000;     // 0xC000-0xFDFF: RamBanks[0] (+ echo)
+constexpr int32_t kRomEnd = 0x7FFF;          // 0x0000-0x7FFF: RomWindow
+constexpr int32_t kRomBankedStart = 0x4000;  // switchable half of the window
+constexpr int32_t kVideoRamStart = 0x8000;   // 0x8000-0x9FFF
+constexpr int32_t kCartRamStart = 0xA000;    // 0xA000-0xBFFF: RamBanks[RamBank]
+constexpr int32_t kWorkRamStart = 0xC000;    // 0xC000-0xFDFF: RamBanks[0] (+ echo)
 constexpr int32_t kEchoEnd = 0xFDFF;
-constexpr int32_t kOamStart = 0xFE00;         // 0xFE00-0xFE9F
+constexpr int32_t kOamStart = 0xFE00;  // 0xFE00-0xFE9F
 constexpr int32_t kOamEnd = 0xFE9F;
-constexpr int32_t kUnusableEnd = 0xFEFF;      // 0xFEA0-0xFEFF: reads 0, writes dropped
-constexpr int32_t kHighRamStart = 0xFF4C;     // 0xFF4C-0xFFFE: HighRam
+constexpr int32_t kUnusableEnd = 0xFEFF;   // 0xFEA0-0xFEFF: reads 0, writes dropped
+constexpr int32_t kHighRamStart = 0xFF4C;  // 0xFF4C-0xFFFE: HighRam
 constexpr int32_t kHighRamEnd = 0xFFFE;
 constexpr int32_t kAddressEnd = 0xFFFF;
 
@@ -27,8 +27,8 @@ constexpr int32_t kMbcUpperBankEnd = 0x5FFF;  // 0x4000-0x5FFF: upper bits or RA
                                               // 0x6000-0x7FFF: banking mode
 
 // Registers.
-constexpr int32_t P1 = 0xFF00;    // joypad; composed on write from the select bits
-constexpr int32_t DIV = 0xFF04;   // any write clears it
+constexpr int32_t P1 = 0xFF00;   // joypad; composed on write from the select bits
+constexpr int32_t DIV = 0xFF04;  // any write clears it
 constexpr int32_t TIMA = 0xFF05;
 constexpr int32_t TMA = 0xFF06;
 constexpr int32_t IF = 0xFF0F;
@@ -38,9 +38,9 @@ constexpr int32_t LCDC = 0xFF40;
 constexpr int32_t STAT = 0xFF41;
 constexpr int32_t SCY = 0xFF42;
 constexpr int32_t SCX = 0xFF43;
-constexpr int32_t LY = 0xFF44;    // any write clears it
+constexpr int32_t LY = 0xFF44;  // any write clears it
 constexpr int32_t LYC = 0xFF45;
-constexpr int32_t DMA = 0xFF46;   // write-only here: reads 0, a write copies OAM
+constexpr int32_t DMA = 0xFF46;  // write-only here: reads 0, a write copies OAM
 constexpr int32_t BGP = 0xFF47;
 constexpr int32_t OBP0 = 0xFF48;
 constexpr int32_t OBP1 = 0xFF49;

@@ -61,8 +61,8 @@ struct Machine {
     uint8_t CurrentCBOpcode = 0;  // second byte of the last CB instruction
 
     // I/O registers kept as fields; the bus maps each at its address.
-    uint8_t P1 = 0;  // composed only when the game writes 0xFF00
-    uint8_t DIV = 0;  // counts down once per scanline; any write clears it
+    uint8_t P1 = 0;             // composed only when the game writes 0xFF00
+    uint8_t DIV = 0;            // counts down once per scanline; any write clears it
     uint8_t TIMA = 0, TMA = 0;  // stored only: there is no timer
     uint8_t IF = 0;
     uint8_t LCDC = 0;
@@ -89,21 +89,21 @@ struct Machine {
     std::vector<uint8_t> RomImage;
 
     // Cartridge and banking.
-    uint8_t CartType = 0;      // header byte 0x147
-    uint8_t MbcType = 0;       // 0 = none, 1 = MBC1-style banking
-    uint8_t BankMode = 0;      // MBC1: 0 = ROM banking, 1 = RAM banking
-    int16_t RamEnabled = 0;    // 1 = enabled; reads accept any non-zero
-    uint8_t RomBank = 0;       // bank shown at 0x4000-0x7FFF
-    uint8_t RomBankMask = 0;   // (file length / 16384) - 1, as a byte
-    uint8_t RamBank = 0;       // RamBanks slot at 0xA000-0xBFFF, 0..3
+    uint8_t CartType = 0;             // header byte 0x147
+    uint8_t MbcType = 0;              // 0 = none, 1 = MBC1-style banking
+    uint8_t BankMode = 0;             // MBC1: 0 = ROM banking, 1 = RAM banking
+    int16_t RamEnabled = 0;           // 1 = enabled; reads accept any non-zero
+    uint8_t RomBank = 0;              // bank shown at 0x4000-0x7FFF
+    uint8_t RomBankMask = 0;          // (file length / 16384) - 1, as a byte
+    uint8_t RamBank = 0;              // RamBanks slot at 0xA000-0xBFFF, 0..3
     std::array<char, 16> RomTitle{};  // header bytes 0x134-0x143, unaltered
     std::string RomName;              // file name without folder and extension
 
     // Control shared with the front end.
-    bool Running = false;  // the run loop goes on while true
-    bool Paused = false;   // the interpreter waits before its budget while true
-    uint8_t FrameCount = 0;   // a frame is drawn when FrameCount % 3 == 0
-    uint8_t DisplayMode = 0;  // 0 Mode1x1, 1 Mode2x2, 2 Mode2x2Interlaced
+    bool Running = false;                             // the run loop goes on while true
+    bool Paused = false;                              // the interpreter waits before its budget while true
+    uint8_t FrameCount = 0;                           // a frame is drawn when FrameCount % 3 == 0
+    uint8_t DisplayMode = 0;                          // 0 Mode1x1, 1 Mode2x2, 2 Mode2x2Interlaced
     uint8_t JoypadDirections = 0, JoypadButtons = 0;  // low nibble, 1 = held
     uint8_t PrevJoypadDirections = 0, PrevJoypadButtons = 0;
 

@@ -1,7 +1,8 @@
+#include "core/machine.h"
+
 #include <gtest/gtest.h>
 
 #include "core/bus.h"
-#include "core/machine.h"
 
 namespace wenlo {
 namespace {

@@ -2,13 +2,13 @@
 // whole-file reads and writes.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace wenlo::fuzz {
 

@@ -1,12 +1,12 @@
 #include "tests/support/rom_builder.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
-
-#include <unistd.h>
 
 #include "core/cartridge.h"
 
