@@ -80,10 +80,7 @@ private slots:
     void init() {
         QDir::setCurrent(startDir);
         dialogs = FakeDialogs();
-        w = std::make_unique<frmGB>();
-        w->SetDialogs(&dialogs);
-        w->SetPaced(false);
-        w->show();
+        w = test::OpenWindow(dialogs);
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     }
     void cleanup() { w.reset(); }

@@ -41,10 +41,7 @@ private slots:
     }
     void init() {
         dialogs = FakeDialogs();
-        w = std::make_unique<frmGB>();
-        w->SetDialogs(&dialogs);
-        w->SetPaced(false);
-        w->show();
+        w = test::OpenWindow(dialogs);
         w->mnuCPUDebugger->trigger();
         QVERIFY(Button("cmdStep")->isVisible());
     }

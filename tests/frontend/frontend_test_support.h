@@ -13,6 +13,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "frontend/dialogs.h"
@@ -113,6 +114,15 @@ inline void RemoveTempDirs() {
     std::error_code ec;
     std::filesystem::remove_all(
         std::filesystem::temp_directory_path() / ("wenlo-test-" + std::to_string(::getpid())), ec);
+}
+
+// A shown main window whose dialogs the test answers, running unpaced.
+inline std::unique_ptr<ui::frmGB> OpenWindow(FakeDialogs& dialogs) {
+    auto w = std::make_unique<ui::frmGB>();
+    w->SetDialogs(&dialogs);
+    w->SetPaced(false);
+    w->show();
+    return w;
 }
 
 }  // namespace wenlo::test

@@ -46,10 +46,7 @@ private slots:
     }
     void init() {
         dialogs = FakeDialogs();
-        w = std::make_unique<frmGB>();
-        w->SetDialogs(&dialogs);
-        w->SetPaced(false);
-        w->show();
+        w = test::OpenWindow(dialogs);
     }
     void cleanup() { w.reset(); }
 

@@ -564,10 +564,7 @@ private slots:
     }
     void init() {
         dialogs = FakeDialogs();
-        w = std::make_unique<frmGB>();
-        w->SetDialogs(&dialogs);
-        w->SetPaced(false);
-        w->show();
+        w = test::OpenWindow(dialogs);
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     }
     void cleanup() { w.reset(); }
