@@ -66,11 +66,4 @@ constexpr uint8_t kLcdcTallSprites = 0x04;   // 1: 8x16 sprites
 constexpr uint8_t kStatModeMask = 0x03;
 constexpr uint8_t kStatModeVBlank = 0x01;
 
-// Scanline timing in clock cycles of the 4.194304 MHz clock.
-constexpr int kCyclesPerLine = 456;
-constexpr int kLastVisibleLine = 143;
-constexpr int kVBlankLine = 144;
-constexpr int kLastLine = 153;
-constexpr int kFrameSkip = 3;  // one frame in three is drawn
-
 }  // namespace wenlo::io

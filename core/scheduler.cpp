@@ -3,6 +3,7 @@
 #include "core/bus.h"
 #include "core/cpu.h"
 #include "core/io_regs.h"
+#include "core/timing.h"
 #include "input/joypad.h"
 #include "video/background.h"
 #include "video/sprites.h"
@@ -61,19 +62,19 @@ void DispatchInterrupt(Machine& m) {
 void ScanlineTick(Machine& m, bool render) {
     m.STAT &= uint8_t(~io::kStatModeMask);
     const int line = m.LY;
-    if (line < io::kVBlankLine) {
-        if (render && m.FrameCount % io::kFrameSkip == 0) DrawLine(m);
+    if (line < kVBlankLine) {
+        if (render && m.FrameCount % kFrameSkip == 0) DrawLine(m);
         if (m.IME) {
             m.IF &= uint8_t(~io::kIntVBlank);
             SetCoincidence(m, line == m.LYC);
             UpdateJoypad(m);
         }
         ++m.LY;
-    } else if (line == io::kVBlankLine) {
+    } else if (line == kVBlankLine) {
         m.STAT |= io::kStatModeVBlank;
         if (m.IME) {
             m.IF |= io::kIntVBlank;
-            SetCoincidence(m, m.LYC == io::kVBlankLine);
+            SetCoincidence(m, m.LYC == kVBlankLine);
             UpdateJoypad(m);
         }
         ++m.FrameCount;
@@ -94,9 +95,9 @@ void ScanlineTick(Machine& m, bool render) {
 }
 
 void RunScanline(Machine& m) {
-    Interpret(m, io::kCyclesPerLine);
+    Interpret(m, kCyclesPerLine);
     --m.DIV;  // counts down, wrapping from 0 to 255
-    if (m.LY > io::kLastLine) m.LY = 0;
+    if (m.LY > kLastLine) m.LY = 0;
     ScanlineTick(m, true);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/machine.h"
+#include "core/timing.h"
 #include "tools/run_options.h"
 #include "video/surface.h"
 
@@ -16,9 +17,6 @@ namespace wenlo::tools {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;  // a state file or picture could not be read or written
 constexpr int kExitUsage = 2;    // bad command line, or the cartridge did not load
-
-constexpr int kLinesPerFrame = 154;
-constexpr double kFramesPerSecond = 59.73;  // the handheld's refresh rate
 
 // Host over a surface of its own: drawing lands in `surface`, every other
 // service does nothing (no events, no caption, no waiting).

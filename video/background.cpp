@@ -4,6 +4,7 @@
 #include <array>
 
 #include "core/io_regs.h"
+#include "core/timing.h"
 #include "video/block_line.h"
 #include "video/surface.h"
 #include "video/tile_row.h"
@@ -23,7 +24,7 @@ void DrawBackgroundLine(Machine& m) {
     Surface* const screen = m.host ? m.host->Screen : nullptr;
     if (screen == nullptr) return;
     // A skipped line keeps what an earlier frame drew there.
-    if (!(m.LCDC & io::kLcdcDisplayOn) || !m.Running || m.Paused || m.LY > io::kLastVisibleLine) return;
+    if (!(m.LCDC & io::kLcdcDisplayOn) || !m.Running || m.Paused || m.LY > kLastVisibleLine) return;
 
     const int y = m.LY;
     const int bgLine = (m.SCY + y) & 0xFF;

@@ -8,6 +8,7 @@
 #include "core/bus.h"
 #include "core/cpu.h"
 #include "core/io_regs.h"
+#include "core/timing.h"
 #include "core/scheduler.h"
 #include "tests/support/rom_builder.h"
 
@@ -43,10 +44,10 @@ TEST(BenchmarkCartridge, EveryVisibleLineIsCrossedByTheAskedNumberOfSprites) {
             for (int line = 0; line < kLines; ++line) {
                 // RunScanline, opened up to look at OAM just before the
                 // line is drawn.
-                Interpret(*m, io::kCyclesPerLine);
+                Interpret(*m, kCyclesPerLine);
                 --m->DIV;
-                if (m->LY > io::kLastLine) m->LY = 0;
-                if (m->LY <= io::kLastVisibleLine) {
+                if (m->LY > kLastLine) m->LY = 0;
+                if (m->LY <= kLastVisibleLine) {
                     EXPECT_EQ(SpritesOnLine(*m), perLine) << "line " << int(m->LY);
                 }
                 ScanlineTick(*m, true);
