@@ -20,7 +20,7 @@ class Surface;
 // nothing, the pause wait returns at once and nothing is drawn.
 //
 // The machine calls these only between scanline budgets (PumpEvents,
-// RefreshPicture), from the pause wait before a budget (WaitForEvents), and
+// RefreshPicture, FrameEnded), from the pause wait before a budget (WaitForEvents), and
 // from LoadRom / ResetMachine (SetCaption, EnableMachineCommands); never in the
 // middle of an instruction. Handlers run inside those calls may change any
 // Machine field, start a nested run loop, or clear Running.
@@ -37,6 +37,11 @@ struct Host {
     virtual void WaitForEvents() { PumpEvents(); }
     // Show the current surface image (called on every VBlank line).
     virtual void RefreshPicture() {}
+    // A frame ended: called after the last line's RefreshPicture, in place of
+    // that line's PumpEvents (the default pumps, so a host that ignores frames
+    // sees a pump on every VBlank line). drawn: the frame's lines were drawn
+    // (one frame in kFrameSkip), so the surface holds a new picture.
+    virtual void FrameEnded(bool /*drawn*/) { PumpEvents(); }
     // Set the main window's caption.
     virtual void SetCaption(const std::string& /*caption*/) {}
     // Enable the commands that need a loaded machine (Unload, Reset, Pause,

@@ -87,7 +87,12 @@ void ScanlineTick(Machine& m, bool render) {
         ++m.LY;  // a byte: a stray 255 (only a state file can hold one) wraps to 0
         if (render && m.host) {
             m.host->RefreshPicture();
-            m.host->PumpEvents();
+            // FrameCount moved on at the VBlank line: this frame's lines were
+            // drawn under the count before it.
+            if (line == kLastLine)
+                m.host->FrameEnded(uint8_t(m.FrameCount - 1) % kFrameSkip == 0);
+            else
+                m.host->PumpEvents();
         }
     }
     m.regSP &= 0xFFFF;

@@ -20,7 +20,9 @@ constexpr Color kMarker = 0x123456;
 // Records what the scheduler asks of the front end, in order.
 struct CountingHost : Host {
     std::unique_ptr<Surface> surface = std::make_unique<Surface>();
-    std::vector<char> calls;  // 'R' refresh, 'P' pump
+    std::vector<char> calls;        // 'R' refresh, 'P' pump
+    std::vector<bool> framesEnded;  // FrameEnded's drawn, in order
+    bool seeFrames = false;         // override FrameEnded (else the default pumps)
     Machine* stopAfterPumpsOf = nullptr;
     int pumpsBeforeStop = 0;
 
@@ -29,6 +31,11 @@ struct CountingHost : Host {
     void PumpEvents() override {
         calls.push_back('P');
         if (stopAfterPumpsOf && --pumpsBeforeStop == 0) stopAfterPumpsOf->Running = false;
+    }
+    void FrameEnded(bool drawn) override {
+        if (!seeFrames) return Host::FrameEnded(drawn);
+        calls.push_back('F');
+        framesEnded.push_back(drawn);
     }
     int Count(char c) const { return int(std::count(calls.begin(), calls.end(), c)); }
 };
@@ -253,6 +260,35 @@ TEST(ScanlineTickTest, RefreshesThenPumpsOnLines145To153Only) {
         EXPECT_EQ(std::vector<char>(r.host.calls.begin() + before, r.host.calls.end()), expected) << line;
     }
     EXPECT_TRUE(r.LineDrawn(77));
+}
+
+// The frame's end comes after the tick of the last line, in place of that
+// line's pump; drawn follows the one-frame-in-three rule across the count's
+// wrap (frames 255 and 0 are both drawn: 255 % 3 == 0).
+TEST(ScanlineTickTest, FrameEndsAfterTheLastLineAndSaysWhetherItWasDrawn) {
+    struct Case {
+        uint8_t frameCount;
+        bool drawn;
+    };
+    const Case cases[] = {{0, true}, {1, false}, {2, false}, {3, true}, {254, false}, {255, true}};
+    for (const Case& c : cases) {
+        Rig r;
+        r.Blank();
+        r.host.seeFrames = true;
+        r.m->FrameCount = c.frameCount;
+        for (int line = 0; line < 154; ++line) {
+            const size_t before = r.host.calls.size();
+            r.m->LY = uint8_t(line);
+            ScanlineTick(*r.m, true);
+            const std::vector<char> expected = line == 153   ? std::vector<char>{'R', 'F'}
+                                               : line >= 145 ? std::vector<char>{'R', 'P'}
+                                                             : std::vector<char>{};
+            ASSERT_EQ(std::vector<char>(r.host.calls.begin() + before, r.host.calls.end()), expected)
+                << int(c.frameCount) << " line " << line;
+        }
+        EXPECT_EQ(r.host.framesEnded, std::vector<bool>{c.drawn}) << int(c.frameCount);
+        EXPECT_EQ(r.LineDrawn(0), c.drawn) << int(c.frameCount);
+    }
 }
 
 TEST(ScanlineTickTest, WithoutRenderNothingIsDrawnRefreshedOrPumped) {
