@@ -264,4 +264,17 @@ bool SaveState(const Machine& m, std::string* error) { return WriteStateFile(m, 
 
 bool LoadState(Machine& m, std::string* error) { return ReadStateFile(m, StateFileName(m), error); }
 
+std::string StatePath(const Machine& m, const std::string& folder) {
+    if (folder.empty()) return StateFileName(m);
+    return (std::filesystem::path(folder) / StateFileName(m)).string();
+}
+
+bool SaveState(const Machine& m, const std::string& folder, std::string* error) {
+    return WriteStateFile(m, StatePath(m, folder), error);
+}
+
+bool LoadState(Machine& m, const std::string& folder, std::string* error) {
+    return ReadStateFile(m, StatePath(m, folder), error);
+}
+
 }  // namespace wenlo

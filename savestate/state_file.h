@@ -62,4 +62,14 @@ bool ReadStateFile(Machine&, const std::string& path, std::string* error, WriteF
 bool SaveState(const Machine&, std::string* error = nullptr);
 bool LoadState(Machine&, std::string* error = nullptr);
 
+// The state file of m in folder: StateFileName(m) placed in it, or alone
+// (relative to the current directory) when folder is empty.
+std::string StatePath(const Machine&, const std::string& folder);
+
+// Save State and Load State on the state file in the folder given: the front
+// end passes the cartridge's folder instead of relying on the process's
+// current directory.
+bool SaveState(const Machine&, const std::string& folder, std::string* error);
+bool LoadState(Machine&, const std::string& folder, std::string* error);
+
 }  // namespace wenlo

@@ -276,6 +276,20 @@ TEST_F(StateFileTest, SaveAndLoadCommandsLeaveOnlyTheStateFile) {
     EXPECT_EQ(FilesIn(dir), std::set<std::string>{"game.sav"});
 }
 
+TEST_F(StateFileTest, CommandsGivenAFolderUseItNotTheCurrentOne) {
+    const std::string elsewhere = test::MakeTempDir();
+    CurrentDirectory cd(elsewhere);
+    EXPECT_EQ(StatePath(*m, dir), Path("game.sav"));
+    EXPECT_EQ(StatePath(*m, ""), "game.sav");
+    std::string error;
+    ASSERT_TRUE(SaveState(*m, dir, &error)) << error;
+    m->regB = 0x66;
+    ASSERT_TRUE(LoadState(*m, dir, &error)) << error;
+    EXPECT_EQ(m->regB, 0x00);
+    EXPECT_EQ(FilesIn(dir), std::set<std::string>{"game.sav"});
+    EXPECT_TRUE(FilesIn(elsewhere).empty());
+}
+
 TEST_F(StateFileTest, TemporariesLieBesideTheStateFileNotInTheCurrentFolder) {
     const std::string elsewhere = test::MakeTempDir();
     CurrentDirectory cd(elsewhere);
