@@ -14,6 +14,8 @@ run=$build/tools/wenlo-run
 make_rom=$build/tools/make-bench-rom
 frames=${WENLO_BENCH_FRAMES:-20000}
 runs=5
+# The handheld's frame rate, from the one header that holds it.
+rate=$(sed -n 's/.*kFramesPerSecond = \([0-9.]*\);.*/\1/p' "$(dirname "$0")/../core/timing.h")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -42,6 +44,6 @@ for sprites in 0 10; do
         fps+=("$(sed -n 's/.* fps=\([0-9.]*\) .*/\1/p' <<<"$line")")
     done
     median=$(printf '%s\n' "${fps[@]}" | sort -g | sed -n "$(((runs + 1) / 2))p")
-    speed=$(awk -v f="$median" 'BEGIN { printf "%.1f", f / 59.73 }')
+    speed=$(awk -v f="$median" -v r="$rate" 'BEGIN { printf "%.1f", f / r }')
     echo "sprites=$sprites frames=$frames runs=$runs median_fps=$median speed=${speed}x (all: ${fps[*]})"
 done

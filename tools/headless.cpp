@@ -5,8 +5,7 @@
 #include <memory>
 #include <ostream>
 
-#include "core/cartridge.h"
-#include "core/scheduler.h"
+#include "core/lifecycle.h"
 #include "input/joypad.h"
 #include "savestate/state_file.h"
 #include "tools/png_io.h"
@@ -40,18 +39,15 @@ int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err)
     Machine& m = *machine;
     m.host = host.get();
 
-    // As the Load ROM command does it: load, reset, clear the picture, run.
-    if (!LoadRom(m, options.romPath)) {
+    // As the Load ROM command does it: load, reset, run, clear the picture.
+    if (!StartCartridge(m, options.romPath)) {
         err << "Failed to Load ROM.\n";
         return kExitUsage;
     }
-    ResetMachine(m);
     m.DisplayMode = options.mode;
     host->surface.Resize(ModeWidth(options.mode), ModeHeight(options.mode));
     host->surface.SetBackColor(ShadeColors[0]);
     host->surface.Clear();
-    m.Running = true;
-    m.Paused = false;
 
     if (!options.loadStatePath.empty()) {
         std::string why;
@@ -64,7 +60,7 @@ int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err)
     const auto start = std::chrono::steady_clock::now();
     for (int64_t frame = 0; frame < options.frames; ++frame) {
         if (!options.presses.empty()) ApplyPresses(m, options.presses, frame);
-        for (int line = 0; line < kLinesPerFrame; ++line) RunScanline(m);
+        RunFrame(m);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 

@@ -2,7 +2,9 @@
 
 #include <charconv>
 
+#include "core/timing.h"
 #include "input/keys.h"
+#include "video/surface.h"
 
 namespace wenlo::tools {
 
@@ -30,7 +32,7 @@ std::optional<int64_t> ParseCount(const std::string& text, int64_t limit) {
 }
 
 // Frame numbers and counts: at most a billion frames keeps every derived
-// figure (frame * 154 lines) far from overflow and is days of emulation.
+// figure (frame * kLinesPerFrame lines) far from overflow and is days of emulation.
 constexpr int64_t kMaxFrames = 1'000'000'000;
 
 std::optional<KeyPress> ParsePress(const std::string& text, std::string& error) {
@@ -68,9 +70,11 @@ std::optional<uint8_t> KeyCodeFromName(const std::string& name) {
 }
 
 std::string UsageText() {
-    return "usage: wenlo-run [--frames N] [--mode 0|1|2] [--png FILE] [--state FILE]\n"
-           "                 [--load-state FILE] [--press KEY:FROM:TO]... [--bench] ROM\n"
-           "  --frames N          run N frames of 154 scanlines (default 600)\n"
+    return std::string(
+               "usage: wenlo-run [--frames N] [--mode 0|1|2] [--png FILE] [--state FILE]\n"
+               "                 [--load-state FILE] [--press KEY:FROM:TO]... [--bench] ROM\n") +
+           "  --frames N          run N frames of " + std::to_string(kLinesPerFrame) +
+           " scanlines (default 600)\n"
            "  --mode M            display mode: 0 = 1x1, 1 = 2x2, 2 = 2x2 interlaced\n"
            "  --png FILE          write the picture as PNG after the run\n"
            "  --state FILE        write a state file after the run\n"
@@ -97,7 +101,7 @@ ParseResult ParseRunOptions(const std::vector<std::string>& args) {
                 if (!n) return fail("--frames wants a non-negative whole number, got '" + value + "'");
                 options.frames = *n;
             } else if (arg == "--mode") {
-                const auto n = ParseCount(value, 2);
+                const auto n = ParseCount(value, Mode2x2Interlaced);
                 if (!n) return fail("--mode wants 0, 1 or 2, got '" + value + "'");
                 options.mode = uint8_t(*n);
             } else if (value.empty()) {
