@@ -4,17 +4,15 @@
 // picture and the debugger panel. Commands are slots named after the control
 // and event; a button calls the slot of the menu entry it stands for.
 //
-// Commands that start the machine (Load ROM, Reset from stopped) call
-// RunEmulation from inside the slot and return only when Running becomes
-// false; meanwhile every other command runs inside the event pumps of the
-// run loop (VBlank lines) or of the pause wait. A command that would start
-// the machine while a run loop of this window is already on the stack does
-// all the rest (load, reset, Running, menus) but leaves the running to that
-// loop, which tests Running again after its scanline: however many loads are
-// made during a game, at most one run loop is on the stack.
+// The run loop, its nesting rule, pacing and the debugger's stepping belong to
+// the run controller (run_controller.h); which commands are enabled, shown and
+// checked comes from its lifecycle state through one table
+// (command_states.h), applied to the controls by ApplyCommandStates. The
+// file is split by feature: frmgb.cpp (commands), frmgb_controls.cpp (menus,
+// controls, layout, command states), frmgb_keys.cpp (key routing),
+// frmgb_drop.cpp (drag and drop).
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -23,7 +21,7 @@
 
 #include "core/machine.h"
 #include "frontend/dialogs.h"
-#include "frontend/pacer.h"
+#include "frontend/run_controller.h"
 #include "video/surface.h"
 
 class QAction;
@@ -33,7 +31,6 @@ class QLabel;
 class QMimeData;
 class QMenu;
 class QPushButton;
-class QTimer;
 
 namespace wenlo::ui {
 
@@ -54,11 +51,11 @@ public:
 
     // The dialog seam; null restores the real dialogs. Not owned.
     void SetDialogs(Dialogs* dialogs);
-    // Pace runs to 59.73 frames per second (default on).
-    void SetPaced(bool paced) { paced_ = paced; }
+    // Pace runs to the handheld's frame rate (default on).
+    void SetPaced(bool paced) { run_.SetPaced(paced); }
     // Called at the end of every emulated frame, after the pacing wait.
-    void SetFrameObserver(std::function<void()> observer) { frameObserver_ = std::move(observer); }
-    bool FastForwarding() const { return fastForward_; }
+    void SetFrameObserver(std::function<void()> observer) { run_.SetFrameObserver(std::move(observer)); }
+    bool FastForwarding() const { return run_.FastForwarding(); }
 
     // The open-file dialog of Load ROM and Load To Mem: the chosen file's
     // full path, or empty when cancelled.
@@ -76,20 +73,20 @@ public:
 
     // Run loops (RunEmulation calls of Load ROM and Reset, counted from the
     // moment the loop is committed to) now on the stack: 0 or 1.
-    int RunDepth() const { return runDepth_; }
+    int RunDepth() const { return run_.RunDepth(); }
     // Pause waits now on the stack: the interpreter's under a run loop, a
     // Step's and a Run To's, at most one of each.
-    int WaitDepth() const { return waitDepth_; }
-    int32_t StepCycles() const { return StepCycles_; }
+    int WaitDepth() const { return run_.WaitDepth(); }
+    int32_t StepCycles() const { return run_.StepCycles(); }
     // Run To gives up after this many instructions, showing where it stopped.
-    static constexpr int64_t kRunToLimit = 10'000'000;
+    static constexpr int64_t kRunToLimit = RunController::kRunToLimit;
     // ... and handles window events every this many instructions.
-    static constexpr int kRunToPumpEvery = 4096;
+    static constexpr int kRunToPumpEvery = RunController::kRunToPumpEvery;
 
     // Host.
     void PumpEvents() override;
     void WaitForEvents() override;
-    void RefreshPicture() override;
+    void FrameEnded(bool drawn) override;
     void SetCaption(const std::string& caption) override;
     void EnableMachineCommands() override;
 
@@ -146,14 +143,13 @@ private:
     void SetDisplayMode(uint8_t mode, bool clear);
     void ApplyLayout();
     void ClearPicture();
-    // Runs the machine until Running is false, or returns at once when a
-    // run loop of this window is already on the stack.
-    void RunMachine();
+    // Moves the lifecycle state on, then shows the commands as the table says.
+    void ApplyCommandStates(Lifecycle state);
+    void ApplyCommandStates() { ApplyCommandStates(run_.State()); }
     void SetDebuggerShown(bool shown);
-    void UpdateRomInfoEntry();
-    void EndOfFrame();
-    void AdvanceOne();
     void ShowState(bool withCB);
+    // The state file's full path as messages show it.
+    QString StateFileShown() const;
     bool OwnsKeyEvents() const;
     static QString DroppedCartridge(const QMimeData* mime);
 
@@ -161,26 +157,15 @@ private:
     Surface surface_;
     QtDialogs qtDialogs_;
     Dialogs* dialogs_ = &qtDialogs_;
+    RunController run_;
 
     bool cartridgeLoaded_ = false;
     bool debuggerShown_ = false;
-    bool paced_ = true;
-    bool fastForward_ = false;
     bool centred_ = false;
-    bool runToActive_ = false;
-    bool stepActive_ = false;
-    int runDepth_ = 0;
-    int waitDepth_ = 0;
-    // Counts the commands that started the machine afresh (Load ROM, Reset
-    // from stopped); a Step or Run To that sees it change gives way to them.
-    uint32_t machineStarts_ = 0;
-    FramePacer pacer_;
-    QElapsedTimer clock_;
-    QTimer* paceTimer_;
-    std::function<void()> frameObserver_;
-
-    int32_t StepCycles_ = 0;
-    int32_t RunToTarget_ = 0;
+    // The folder of the state files: the loaded cartridge's, as the current
+    // directory became when it loaded; empty before any load (the current
+    // directory itself).
+    std::string stateFolder_;
     std::string dumpText_;
 
     QPointer<frmAbout> about_;

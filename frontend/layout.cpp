@@ -1,5 +1,7 @@
 #include "frontend/layout.h"
 
+#include "video/surface.h"
+
 namespace wenlo::ui {
 
 namespace {
@@ -22,7 +24,7 @@ constexpr int kMargin = 120;
 }  // namespace
 
 MainLayout ComputeMainLayout(uint8_t displayMode, bool debuggerShown) {
-    const bool big = displayMode == 1 || displayMode == 2;
+    const bool big = displayMode == Mode2x2 || displayMode == Mode2x2Interlaced;
     const int picWidth = big ? 4810 : 2455;
     const int picHeight = big ? 4490 : 2220;
     const int buttonsLeft = big ? 5015 : 2570;

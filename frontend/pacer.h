@@ -1,16 +1,18 @@
-// Frame pacing of the desktop program: 59.73 frames per second, measured on
+// Frame pacing of the desktop program: kFramesPerSecond, measured on
 // a monotonic clock in nanoseconds. The machine itself never looks at time;
 // the front end asks the pacer at the end of every frame how long to wait.
 #pragma once
 
 #include <cstdint>
 
+#include "core/timing.h"
+
 namespace wenlo::ui {
 
 class FramePacer {
 public:
-    // One frame of 154 lines at 59.73 frames per second.
-    static constexpr int64_t kFrameNs = 16742005;
+    // One frame at the handheld's rate (16,742,005 ns, whole nanoseconds).
+    static constexpr int64_t kFrameNs = int64_t(1e9 / kFramesPerSecond);
     // Further behind than this (a pause, a modal dialog, a slow host) the
     // schedule starts afresh instead of racing to catch up.
     static constexpr int64_t kMaxLagNs = 3 * kFrameNs;

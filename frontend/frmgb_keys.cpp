@@ -1,0 +1,42 @@
+// frmGB's key routing: keys of the picture and keys the window sees itself
+// (when no control has the focus) go to the machine through KeyDown/KeyUp;
+// Escape in the picture stops the game, Tab held there fast-forwards.
+#include <QApplication>
+#include <QKeyEvent>
+
+#include "frontend/frmgb.h"
+#include "frontend/keymap.h"
+#include "input/joypad.h"
+#include "input/keys.h"
+
+namespace wenlo::ui {
+
+void frmGB::picScreen_KeyDown(int keyCode) {
+    KeyDown(*m_, keyCode);
+    if (keyCode == keys::Escape) m_->Running = false;  // stops, but neither clears nor disables Stop
+}
+
+void frmGB::picScreen_KeyUp(int keyCode) { KeyUp(*m_, keyCode); }
+
+void frmGB::picScreen_FastForward(bool held) { run_.SetFastForward(held); }
+
+bool frmGB::OwnsKeyEvents() const {
+    // The window does not preview keys: it sees them only when no control
+    // has the focus, not when a button passes on a key it does not use.
+    const QWidget* focus = QApplication::focusWidget();
+    return focus == nullptr || focus == this;
+}
+
+void frmGB::keyPressEvent(QKeyEvent* e) {
+    if (!OwnsKeyEvents() || e->isAutoRepeat()) return QMainWindow::keyPressEvent(e);
+    const int code = HostKeyToKeyCode(e->key());
+    if (code >= 0) KeyDown(*m_, code);
+}
+
+void frmGB::keyReleaseEvent(QKeyEvent* e) {
+    if (!OwnsKeyEvents() || e->isAutoRepeat()) return QMainWindow::keyReleaseEvent(e);
+    const int code = HostKeyToKeyCode(e->key());
+    if (code >= 0) KeyUp(*m_, code);
+}
+
+}  // namespace wenlo::ui

@@ -1,0 +1,132 @@
+#include "frontend/run_controller.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
+#include "core/lifecycle.h"
+#include "core/scheduler.h"
+
+namespace wenlo::ui {
+
+namespace {
+
+// Holds one level of a nesting counter for as long as it lives.
+class DepthScope {
+public:
+    explicit DepthScope(int& depth) : depth_(depth) { ++depth_; }
+    ~DepthScope() { --depth_; }
+    DepthScope(const DepthScope&) = delete;
+    DepthScope& operator=(const DepthScope&) = delete;
+
+private:
+    int& depth_;
+};
+
+// While a Run To runs, the focus is on its button (or wherever the user
+// left it), where Escape would reach no key handler: Escape pressed anywhere
+// in the main window stops the run then. Not while a run loop started from
+// inside the Run To (a Load ROM) plays a game: Escape is the picture's again.
+class EscapeStops : public QObject {
+public:
+    EscapeStops(Machine& m, QWidget* window, const int& runDepth)
+        : m_(m), window_(window), runDepth_(runDepth), ownDepth_(runDepth) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(e)->key() != Qt::Key_Escape)
+            return false;
+        if (runDepth_ != ownDepth_) return false;
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (!w || w->window() != window_) return false;
+        m_.Running = false;
+        return true;
+    }
+
+private:
+    Machine& m_;
+    QWidget* window_;
+    const int& runDepth_;
+    const int ownDepth_;
+};
+
+}  // namespace
+
+RunController::RunController(Machine& m, QWidget* window) : m_(m), window_(window) {
+    clock_.start();
+    paceTimer_.setSingleShot(true);
+    paceTimer_.setTimerType(Qt::PreciseTimer);
+}
+
+void RunController::Run() {
+    ++machineStarts_;
+    // Called from inside a running loop's event pump or pause wait: that
+    // loop tests Running once its scanline is done and carries on with the
+    // machine as it is now. A second loop would only pile up on the stack,
+    // one more with every load made during a game.
+    if (runDepth_ > 0) return;
+    DepthScope run(runDepth_);
+    // Lets the window show the cleared picture and the menus first. The
+    // commands handled here (Stop, another load) find the state complete:
+    // everything the starting command changes is set before this pump.
+    QCoreApplication::processEvents();
+    RunEmulation(m_);
+}
+
+void RunController::WaitForEvents() {
+    DepthScope wait(waitDepth_);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void RunController::FrameEnded() {
+    QCoreApplication::processEvents();
+    if (paced_) {
+        // Wait for the frame's deadline inside the event loop, woken by a
+        // timer, so a paced machine leaves the core idle and stays responsive.
+        const int64_t deadline = pacer_.FrameEnded(clock_.nsecsElapsed(), fastForward_);
+        for (;;) {
+            const int64_t left = deadline - clock_.nsecsElapsed();
+            if (left <= 0 || !m_.Running || fastForward_) break;
+            paceTimer_.start(int((left + 999'999) / 1'000'000));  // never early: no spinning
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        paceTimer_.stop();
+    }
+    if (frameObserver_) frameObserver_();
+}
+
+void RunController::Step(const std::function<void()>& afterStep) {
+    if (stepActive_) return;
+    stepActive_ = true;
+    const uint32_t starts = machineStarts_;
+    if (!m_.Running) m_.Running = true;
+    DebuggerStep(m_, stepCycles_);
+    afterStep();
+    // Ends a run loop this Step interrupted, unless a Load ROM or Reset made
+    // during its pause wait started the machine afresh: that run goes on.
+    if (machineStarts_ == starts) m_.Running = false;
+    stepActive_ = false;
+}
+
+void RunController::RunTo(int32_t target) {
+    // A target that is never reached must not hang the window: events are
+    // handled every few thousand steps (Stop, Escape and Pause work), and the
+    // run gives up after kRunToLimit steps. A Load ROM or Reset from stopped
+    // handled meanwhile (here or in a pause wait) ends it as well: the target
+    // belonged to the machine they replaced, and the run loop is theirs.
+    runToActive_ = true;
+    const uint32_t starts = machineStarts_;
+    EscapeStops escape(m_, window_, runDepth_);
+    qApp->installEventFilter(&escape);
+    for (int64_t steps = 0; m_.regPC != target && steps < kRunToLimit;) {
+        DebuggerStep(m_, stepCycles_);
+        if (machineStarts_ != starts) break;
+        if (++steps % kRunToPumpEvery != 0) continue;
+        QCoreApplication::processEvents();
+        while (m_.Paused && m_.Running) WaitForEvents();
+        if (!m_.Running || machineStarts_ != starts) break;
+    }
+    runToActive_ = false;
+}
+
+}  // namespace wenlo::ui
