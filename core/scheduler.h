@@ -17,8 +17,8 @@ void RunEmulation(Machine&);
 void ScanlineTick(Machine&, bool render);
 
 // One pass of the run loop without the Running test: a 456-cycle budget, DIV
-// counted down, LY wrapped above 153, then ScanlineTick(render = true). The
-// headless runner calls it 154 times per frame.
+// counted down, LY wrapped above 153, then ScanlineTick(render = true).
+// RunFrame (core/lifecycle.h) calls it kLinesPerFrame times.
 void RunScanline(Machine&);
 
 }  // namespace wenlo
