@@ -1,6 +1,6 @@
-// ExecuteCB: the public entry to the CB-prefixed table (cpu_cb.h), for callers
+// ExecuteCB: the public entry to the CB-prefixed table (cpu_cb_internal.h), for callers
 // outside the instruction loop.
-#include "core/cpu_cb.h"
+#include "core/cpu_cb_internal.h"
 
 #include "core/cpu.h"
 

@@ -5,9 +5,9 @@
 
 #include "core/io_regs.h"
 #include "core/timing.h"
-#include "video/block_line.h"
+#include "video/block_line_internal.h"
 #include "video/surface.h"
-#include "video/tile_row.h"
+#include "video/tile_row_internal.h"
 
 namespace wenlo {
 

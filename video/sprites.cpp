@@ -3,9 +3,9 @@
 #include <array>
 
 #include "core/io_regs.h"
-#include "video/block_line.h"
+#include "video/block_line_internal.h"
 #include "video/surface.h"
-#include "video/tile_row.h"
+#include "video/tile_row_internal.h"
 
 namespace wenlo {
 

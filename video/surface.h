@@ -78,7 +78,7 @@ public:
     static constexpr int Stride() { return kMaxWidth; }
 
     // Unchecked access to row y (0 <= y < kMaxHeight) for the renderers'
-    // inner loops (see video/block_line.h): the caller keeps to 0 <= y < Height() and
+    // inner loops (see video/block_line_internal.h): the caller keeps to 0 <= y < Height() and
     // columns 0..Width()-1, where SetPixel would have written.
     Color* Row(int y) { return pixels_.data() + y * kMaxWidth; }
 

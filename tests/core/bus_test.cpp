@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/bus_internal.h"
 #include "core/machine.h"
 #include "tests/support/rom_builder.h"
 

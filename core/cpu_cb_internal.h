@@ -19,7 +19,7 @@
 
 #include <cstdint>
 
-#include "core/alu.h"
+#include "core/alu_internal.h"
 #include "core/machine.h"
 
 namespace wenlo::cb {

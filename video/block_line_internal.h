@@ -23,7 +23,7 @@ namespace wenlo {
 
 // Two neighbouring Game Boy pixels as one surface row shows them: (left,
 // right) in Mode1x1, (left, left, right, right) in the 2x2 modes. Tables of
-// sixteen are indexed like a tile row pattern's pair byte (video/tile_row.h):
+// sixteen are indexed like a tile row pattern's pair byte (video/tile_row_internal.h):
 // left colour number << 2 | right colour number.
 template <DisplayModes Mode>
 inline constexpr size_t kPairRowPixels = Mode == Mode1x1 ? 2 : 4;
