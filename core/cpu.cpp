@@ -298,9 +298,9 @@ static_assert(cb::kCycles <= kMaxCost, "a CB instruction must not cost more than
         case 0xDD: budget -= Cost(0xDD); break;                                             // undefined: NOP
         case 0xDE: alu::Sbc(m, Fetch8(m, pc)); budget -= Cost(0xDE); break;                 // SBC A,n
         case 0xDF: Restart(m, pc, 0x18); budget -= Cost(0xDF); break;                       // RST 18
-        case 0xE0: Write(m, 0xFF00u + Fetch8(m, pc), m.regA); budget -= Cost(0xE0); break;  // LDH (n),A
+        case 0xE0: Write(m, io::kIoPage + Fetch8(m, pc), m.regA); budget -= Cost(0xE0); break;  // LDH (n),A
         case 0xE1: PopPair(m, m.regH, m.regL); budget -= Cost(0xE1); break;                 // POP HL
-        case 0xE2: Write(m, 0xFF00u + m.regC, m.regA); budget -= Cost(0xE2); break;         // LD (C),A
+        case 0xE2: Write(m, io::kIoPage + m.regC, m.regA); budget -= Cost(0xE2); break;         // LD (C),A
         case 0xE3: budget -= Cost(0xE3); break;                                             // undefined: NOP
         case 0xE4: budget -= Cost(0xE4); break;                                             // undefined: NOP
         case 0xE5: PushPair(m, m.regH, m.regL); budget -= Cost(0xE5); break;                // PUSH HL
@@ -314,9 +314,9 @@ static_assert(cb::kCycles <= kMaxCost, "a CB instruction must not cost more than
         case 0xED: budget -= Cost(0xED); break;                                             // undefined: NOP
         case 0xEE: alu::Xor(m, Fetch8(m, pc)); budget -= Cost(0xEE); break;                 // XOR n
         case 0xEF: Restart(m, pc, 0x28); budget -= Cost(0xEF); break;                       // RST 28
-        case 0xF0: m.regA = Read(m, 0xFF00u + Fetch8(m, pc)); budget -= Cost(0xF0); break;  // LDH A,(n)
+        case 0xF0: m.regA = Read(m, io::kIoPage + Fetch8(m, pc)); budget -= Cost(0xF0); break;  // LDH A,(n)
         case 0xF1: PopAf(m); budget -= Cost(0xF1); break;                                   // POP AF
-        case 0xF2: m.regA = Read(m, 0xFF00u + m.regC); budget -= Cost(0xF2); break;         // LD A,(C)
+        case 0xF2: m.regA = Read(m, io::kIoPage + m.regC); budget -= Cost(0xF2); break;         // LD A,(C)
         case 0xF3: m.IME = 0; budget -= Cost(0xF3); break;                                  // DI
         case 0xF4: budget -= Cost(0xF4); break;                                             // undefined: NOP
         case 0xF5: PushPair(m, m.regA, ComposeF(m)); budget -= Cost(0xF5); break;           // PUSH AF

@@ -13,7 +13,6 @@ namespace wenlo {
 
 namespace {
 
-constexpr int kScreenWidth = 160;
 constexpr int kMap9800 = 0x1800;         // VideoRam index of the map at 0x9800
 constexpr int kMap9C00 = 0x1C00;         // VideoRam index of the map at 0x9C00
 constexpr int kSignedTileBase = 0x0800;  // tiles -128..127 around 0x9000
