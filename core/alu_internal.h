@@ -1,3 +1,6 @@
+// Internal to core/: included only by the two instruction tables
+// (core/cpu_ops_internal.h, core/cpu_cb_internal.h).
+//
 // Arithmetic and flag rules of the CPU, shared by the main table (cpu.cpp) and
 // the CB-prefixed table (cpu_cb_internal.h).
 //

@@ -1,8 +1,8 @@
+// Internal to core/: included only by core/alu_internal.h,
+// core/cpu_ops_internal.h and the bus's unit tests.
+//
 // The bus's inline paths for the instruction loop (the main and CB tables and
 // the arithmetic helpers), kept apart from the interface of core/bus.h.
-//
-// Internal: included by core/alu_internal.h, core/cpu_ops_internal.h and the
-// bus's own unit tests.
 #pragma once
 
 #include <bit>

@@ -1,9 +1,9 @@
+// Internal to core/: included only by core/cpu.cpp.
+//
 // The instructions' working parts, shared by the cases of the main table
 // (core/cpu.cpp): operand fetch from the code bytes, loads, 16-bit steps, the
 // stack, jumps, calls and returns. Everything is forced inline, so the table
 // compiles to the same code as if it were written out in each case.
-//
-// Internal: included by core/cpu.cpp only.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,6 @@
+// Internal to video/: included only by the line renderers (background.cpp,
+// sprites.cpp) and their unit tests.
+//
 // The line renderers' fast path onto the surface: the pixel blocks of one
 // Game Boy line written and read through raw row pointers, without a bounds
 // test per pixel, one block at a time or two neighbouring blocks at once.

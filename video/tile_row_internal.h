@@ -1,3 +1,6 @@
+// Internal to video/: included only by the line renderers (background.cpp,
+// sprites.cpp) and their unit tests.
+//
 // Decoding one 8-pixel tile row for the line renderers, all eight pixels at
 // once instead of two bit tests per pixel.
 //
