@@ -16,7 +16,6 @@ namespace {
 using cart::kBankSize;
 
 static_assert(cart::kTitleLength == std::tuple_size_v<decltype(Machine::RomTitle)>);
-static_assert(cart::kHeaderEnd < kMinRomSize, "a loaded file holds the whole header");
 
 // Reads a whole regular file; false if it cannot be opened or read, or if its
 // size is outside the accepted range (checked before reading it).
