@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/cartridge_header.h"
 #include "core/io_regs.h"
 
 namespace wenlo {
 
 namespace {
 
-constexpr int32_t kBankSize = 0x4000;
+using cart::kBankSize;
 
 // Bank numbers are masked to the file size before the 0-to-1 rule, so a
 // selection of 0x20 stays 0x20 when the mask keeps bit 5.
@@ -22,9 +23,9 @@ void ComposeP1(Machine& m, uint8_t v) {
     // Held keys read as 0 bits. The button case keeps bit 4 clear (0xE_),
     // the direction case bit 5 (0xD_); with both selects set, buttons win.
     if (v & io::kP1SelectButtons)
-        m.P1 = uint8_t(~m.JoypadButtons & 0xEF);
+        m.P1 = uint8_t(~m.JoypadButtons & ~io::kP1SelectButtons);
     else if (v & io::kP1SelectDirections)
-        m.P1 = uint8_t(~m.JoypadDirections & 0xDF);
+        m.P1 = uint8_t(~m.JoypadDirections & ~io::kP1SelectDirections);
     else
         m.P1 = 0xFF;
 }
@@ -33,11 +34,12 @@ void ComposeP1(Machine& m, uint8_t v) {
 // (reads there have no side effects and cannot change during the copy), or
 // null for the pages that need the byte-by-byte decode.
 const uint8_t* PlainDmaSource(const Machine& m, uint8_t page) {
-    const int32_t base = page * 256;
+    const int32_t base = page * io::kDmaPageSize;
     if (base <= io::kRomEnd) return m.RomWindow.data() + base;
-    if (base < io::kCartRamStart) return m.VideoRam.data() + (base & 0x1FFF);
+    if (base < io::kCartRamStart) return m.VideoRam.data() + (base & io::kRegion8kMask);
     // Work RAM and its echo; a page never crosses an 8 KiB boundary.
-    if (base >= io::kWorkRamStart && base < io::kOamStart) return m.RamBanks[0].data() + (base & 0x1FFF);
+    if (base >= io::kWorkRamStart && base < io::kOamStart)
+        return m.RamBanks[0].data() + (base & io::kRegion8kMask);
     return nullptr;
 }
 
@@ -48,31 +50,33 @@ void SpriteDma(Machine& m, uint8_t page) {
         std::memcpy(m.Oam.data(), src, m.Oam.size());
         return;
     }
-    const int32_t base = page * 256;
-    for (int i = 0; i < 160; ++i) m.Oam[i] = ReadByte(m, base + i);
+    const int32_t base = page * io::kDmaPageSize;
+    for (size_t i = 0; i < m.Oam.size(); ++i) m.Oam[i] = ReadByte(m, base + int32_t(i));
 }
 
 void WriteMbc(Machine& m, int32_t address, uint8_t v) {
     if (address <= io::kMbcRamEnableEnd) {
-        if (m.MbcType == 1) m.RamEnabled = (v & 0x0F) == 0x0A ? 1 : 0;
+        if (m.MbcType == cart::kMbc1Banking)
+            m.RamEnabled = (v & cart::kRamEnableMask) == cart::kRamEnableValue ? 1 : 0;
     } else if (address <= io::kMbcRomBankEnd) {
-        if (m.MbcType == 1) {
-            m.RomBank = SelectedBank(m, (m.RomBank & 0x60) | (v & 0x1F));
+        if (m.MbcType == cart::kMbc1Banking) {
+            m.RomBank = SelectedBank(m, (m.RomBank & cart::kRomBankHighMask) | (v & cart::kRomBankLowMask));
             SwitchRomBank(m);
         }
     } else if (address <= io::kMbcUpperBankEnd) {
-        if (m.MbcType == 1) {
+        if (m.MbcType == cart::kMbc1Banking) {
             if (m.BankMode == 0) {
-                m.RomBank = SelectedBank(m, ((v & 3) << 5) | (m.RomBank & 0x1F));
+                m.RomBank = SelectedBank(m, ((v & cart::kUpperBitsMask) << cart::kRomBankHighShift) |
+                                                (m.RomBank & cart::kRomBankLowMask));
                 SwitchRomBank(m);
             } else {
-                m.RamBank = v & 3;
+                m.RamBank = v & cart::kUpperBitsMask;
             }
         }
     } else {
         // Only the plain MBC1 type switches modes; types 0x02 and 0x03 stay
         // in ROM-banking mode for good.
-        if (m.CartType == 0x01) m.BankMode = v & 1;
+        if (m.CartType == cart::kMbc1) m.BankMode = v & cart::kBankModeMask;
     }
 }
 
@@ -137,10 +141,12 @@ uint8_t ReadByte(const Machine& m, int32_t address) {
     // Tested in ascending order; uint32 makes negative addresses "too high".
     const uint32_t a = uint32_t(address);
     if (a <= uint32_t(io::kRomEnd)) return m.RomWindow[a];
-    if (a < uint32_t(io::kCartRamStart)) return m.VideoRam[a & 0x1FFF];
+    if (a < uint32_t(io::kCartRamStart)) return m.VideoRam[a & io::kRegion8kMask];
     if (a < uint32_t(io::kWorkRamStart))
-        return (m.MbcType == 1 && m.RamEnabled != 0) ? m.RamBanks[m.RamBank & 3][a & 0x1FFF] : 0;
-    if (a <= uint32_t(io::kEchoEnd)) return m.RamBanks[0][a & 0x1FFF];
+        return (m.MbcType == cart::kMbc1Banking && m.RamEnabled != 0)
+                   ? m.RamBanks[m.RamBank & cart::kRamBankMask][a & io::kRegion8kMask]
+                   : 0;
+    if (a <= uint32_t(io::kEchoEnd)) return m.RamBanks[0][a & io::kRegion8kMask];
     if (a <= uint32_t(io::kOamEnd)) return m.Oam[a - io::kOamStart];
     if (a <= uint32_t(io::kUnusableEnd)) return 0;
     if (a <= uint32_t(io::kAddressEnd)) return ReadIo(m, int32_t(a));
@@ -152,12 +158,13 @@ void WriteByte(Machine& m, int32_t address, uint8_t v) {
     if (a <= uint32_t(io::kRomEnd)) {
         WriteMbc(m, int32_t(a), v);
     } else if (a < uint32_t(io::kCartRamStart)) {
-        m.VideoRam[a & 0x1FFF] = v;
+        m.VideoRam[a & io::kRegion8kMask] = v;
     } else if (a < uint32_t(io::kWorkRamStart)) {
         // Writes need exactly 1, reads any non-zero value (see RamEnabled).
-        if (m.MbcType == 1 && m.RamEnabled == 1) m.RamBanks[m.RamBank & 3][a & 0x1FFF] = v;
+        if (m.MbcType == cart::kMbc1Banking && m.RamEnabled == 1)
+            m.RamBanks[m.RamBank & cart::kRamBankMask][a & io::kRegion8kMask] = v;
     } else if (a <= uint32_t(io::kEchoEnd)) {
-        m.RamBanks[0][a & 0x1FFF] = v;
+        m.RamBanks[0][a & io::kRegion8kMask] = v;
     } else if (a <= uint32_t(io::kOamEnd)) {
         m.Oam[a - io::kOamStart] = v;
     } else if (a <= uint32_t(io::kUnusableEnd)) {

@@ -5,14 +5,17 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <tuple>
+
+#include "core/cartridge_header.h"
 
 namespace wenlo {
 
 namespace {
 
-constexpr size_t kTitleOffset = 0x134;
-constexpr size_t kCartTypeOffset = 0x147;
-constexpr size_t kBankSize = 0x4000;
+using cart::kBankSize;
+
+static_assert(cart::kTitleLength == std::tuple_size_v<decltype(Machine::RomTitle)>);
 
 // Reads a whole regular file; false if it cannot be opened or read, or if its
 // size is outside the accepted range (checked before reading it).
@@ -48,14 +51,14 @@ bool LoadRomImage(Machine& m, std::vector<uint8_t> image, const std::string& pat
     m.RomImage = std::move(image);
     m.RomBankMask = uint8_t(n / kBankSize - 1);  // truncated: < 16 KiB gives 0xFF
     m.RomName = RomBaseName(path);
-    std::memcpy(m.RomTitle.data(), m.RomImage.data() + kTitleOffset, m.RomTitle.size());
-    m.CartType = m.RomImage[kCartTypeOffset];
+    std::memcpy(m.RomTitle.data(), m.RomImage.data() + cart::kTitleOffset, m.RomTitle.size());
+    m.CartType = m.RomImage[cart::kCartTypeOffset];
     switch (m.CartType) {
-        case 0x00: m.MbcType = 0; break;
-        case 0x01:
-        case 0x02:
-        case 0x03:
-            m.MbcType = 1;
+        case cart::kRomOnly: m.MbcType = cart::kNoMbc; break;
+        case cart::kMbc1:
+        case cart::kMbc1Ram:
+        case cart::kMbc1RamBattery:
+            m.MbcType = cart::kMbc1Banking;
             m.BankMode = 0;
             break;
         default: break;  // other types keep the banking of the previous cartridge
@@ -64,7 +67,7 @@ bool LoadRomImage(Machine& m, std::vector<uint8_t> image, const std::string& pat
     // A banked cartridge gets bank 0 only; its upper window keeps what it
     // held until the game's first bank-select write. Bytes beyond a short
     // file read as 0xFF.
-    const size_t copy = m.MbcType == 0 ? m.RomWindow.size() : kBankSize;
+    const size_t copy = m.MbcType == cart::kNoMbc ? m.RomWindow.size() : kBankSize;
     const size_t avail = std::min(copy, n);
     std::copy_n(m.RomImage.begin(), avail, m.RomWindow.begin());
     std::fill(m.RomWindow.begin() + avail, m.RomWindow.begin() + copy, uint8_t(0xFF));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/cartridge_header.h"
 #include "core/machine.h"
 
 namespace wenlo {
@@ -14,7 +15,7 @@ namespace wenlo {
 // and a bigger file is not a cartridge this machine can bank anyway.
 constexpr size_t kMaxRomSize = 8u * 1024 * 1024;
 // The header ends at 0x14F; a shorter file has no complete header.
-constexpr size_t kMinRomSize = 0x150;
+constexpr size_t kMinRomSize = cart::kHeaderEnd + 1;
 
 // Reads the whole file at path and loads it as LoadRomImage does. Returns
 // false, changing nothing, when the path is empty, the file is missing,

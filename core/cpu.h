@@ -1,5 +1,5 @@
 // The CPU interpreter: the main opcode table (cpu.cpp), its arithmetic and
-// flag rules (alu.h) and the CB-prefixed table (cpu_cb.cpp).
+// flag rules (alu_internal.h) and the CB-prefixed table (cpu_cb.cpp).
 #pragma once
 
 #include <cstdint>

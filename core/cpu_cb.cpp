@@ -1,8 +1,7 @@
-// ExecuteCB: the public entry to the CB-prefixed table (cpu_cb.h), for callers
+// ExecuteCB: the public entry to the CB-prefixed table (cpu_cb_internal.h), for callers
 // outside the instruction loop.
-#include "core/cpu_cb.h"
-
 #include "core/cpu.h"
+#include "core/cpu_cb_internal.h"
 
 namespace wenlo {
 

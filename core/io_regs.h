@@ -19,6 +19,13 @@ constexpr int32_t kUnusableEnd = 0xFEFF;   // 0xFEA0-0xFEFF: reads 0, writes dro
 constexpr int32_t kHighRamStart = 0xFF4C;  // 0xFF4C-0xFFFE: HighRam
 constexpr int32_t kHighRamEnd = 0xFFFE;
 constexpr int32_t kAddressEnd = 0xFFFF;
+// Offset within an 8 KiB region: video RAM, a cartridge RAM bank, work RAM
+// and its echo.
+constexpr uint32_t kRegion8kMask = 0x1FFF;
+// The I/O page that LDH and LD (C) address: 0xFF00 + an 8-bit offset.
+constexpr uint32_t kIoPage = 0xFF00;
+// A sprite copy (DMA) reads one page of 256 bytes, from page * 256.
+constexpr int32_t kDmaPageSize = 0x100;
 
 // MBC1 control ranges (writes into the ROM area).
 constexpr int32_t kMbcRamEnableEnd = 0x1FFF;  // 0x0000-0x1FFF: RAM enable
@@ -55,6 +62,13 @@ constexpr uint8_t kIntVBlank = 0x01;
 constexpr uint8_t kIntLcdStat = 0x02;
 constexpr uint8_t kIntJoypad = 0x10;
 constexpr uint8_t kIntMask = 0x1F;
+constexpr int kIntHighestBit = 4;  // the joypad; taken first here
+
+// The handler of request bit `bit` starts at 0x40 + 8 * bit: 0x40 VBlank,
+// 0x48 LCD status, 0x50 timer, 0x58 serial, 0x60 joypad.
+constexpr int32_t kVectorBase = 0x40;
+constexpr int32_t kVectorStride = 8;
+constexpr int32_t InterruptVector(int bit) { return kVectorBase + kVectorStride * bit; }
 
 // LCDC bits.
 constexpr uint8_t kLcdcDisplayOn = 0x80;

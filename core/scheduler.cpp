@@ -7,6 +7,7 @@
 #include "input/joypad.h"
 #include "video/background.h"
 #include "video/sprites.h"
+#include "video/surface.h"
 
 namespace wenlo {
 
@@ -14,15 +15,15 @@ namespace {
 
 void DrawLine(Machine& m) {
     switch (m.DisplayMode) {
-        case 0:
+        case Mode1x1:
             DrawBackgroundLine1x1(m);
             DrawSpriteLine1x1(m);
             break;
-        case 1:
+        case Mode2x2:
             DrawBackgroundLine2x2(m);
             DrawSpriteLine2x2(m);
             break;
-        case 2:
+        case Mode2x2Interlaced:
             DrawBackgroundLineInterlaced(m);
             DrawSpriteLineInterlaced(m);
             break;
@@ -48,9 +49,9 @@ void DispatchInterrupt(Machine& m) {
     m.regSP = int32_t(uint32_t(m.regSP) - 2);
     WriteByte(m, m.regSP, uint8_t(m.regPC & 0xFF));
     WriteByte(m, int32_t(uint32_t(m.regSP) + 1), uint8_t((m.regPC >> 8) & 0xFF));
-    for (int bit = 4; bit >= 0; --bit) {
+    for (int bit = io::kIntHighestBit; bit >= 0; --bit) {
         if (pending & (1 << bit)) {
-            m.regPC = 0x40 + 8 * bit;
+            m.regPC = io::InterruptVector(bit);
             m.IF &= uint8_t(~(1 << bit));
             return;
         }

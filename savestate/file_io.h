@@ -1,3 +1,6 @@
+// Internal to savestate/: included only by
+// the savestate/ sources and their unit tests.
+//
 // Small file helpers shared by the codec and the state file (not part of the
 // public API): an output file that notices every failed write and close, a
 // failing-write seam for tests, and the path helpers the state file needs.

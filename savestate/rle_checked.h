@@ -1,3 +1,6 @@
+// Internal to savestate/: included only by
+// savestate/rle.cpp, savestate/state_file.cpp and their unit tests.
+//
 // The codec of savestate/rle.h with its outcome reported, for callers that
 // must not mistake a half-written file for a good one. CompressFile and
 // ExpandFile are these with the result dropped.

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
                 value.find_first_not_of("0123456789") != std::string::npos)
                 return Usage();
             sprites = std::stoi(value);
-            if (sprites > 10) return Usage();
+            if (sprites > wenlo::test::kMaxBenchSprites) return Usage();
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage();
         } else if (!out.empty()) {

@@ -5,15 +5,14 @@
 
 #include "core/io_regs.h"
 #include "core/timing.h"
-#include "video/block_line.h"
+#include "video/block_line_internal.h"
 #include "video/surface.h"
-#include "video/tile_row.h"
+#include "video/tile_row_internal.h"
 
 namespace wenlo {
 
 namespace {
 
-constexpr int kScreenWidth = 160;
 constexpr int kMap9800 = 0x1800;         // VideoRam index of the map at 0x9800
 constexpr int kMap9C00 = 0x1C00;         // VideoRam index of the map at 0x9C00
 constexpr int kSignedTileBase = 0x0800;  // tiles -128..127 around 0x9000

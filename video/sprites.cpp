@@ -3,16 +3,20 @@
 #include <array>
 
 #include "core/io_regs.h"
-#include "video/block_line.h"
+#include "video/block_line_internal.h"
 #include "video/surface.h"
-#include "video/tile_row.h"
+#include "video/tile_row_internal.h"
 
 namespace wenlo {
 
 namespace {
 
 constexpr int kSpriteCount = 40;
-constexpr int kScreenWidth = 160;
+// An entry's X and Y are the screen position plus 8 and 16, so that 0 lies
+// fully off the screen; a tile is 16 bytes, two per row.
+constexpr int kSpriteXOffset = 8;
+constexpr int kSpriteYOffset = 16;
+constexpr int kTileBytes = 16;
 
 // Attribute bits of an OAM entry (bits 0-3 are ignored).
 constexpr uint8_t kAttrBehindBackground = 0x80;
@@ -34,7 +38,7 @@ void DrawSpriteLine(Machine& m) {
     // highest entry first, so entry 0 is drawn last and lies on top. There is
     // no per-line limit. An entry's top row is line Y - 16, so it crosses
     // line y when Y lies in y + 17 - height .. y + 16; Y = 0 never does.
-    const int lowestY = y + 17 - height;
+    const int lowestY = y + kSpriteYOffset + 1 - height;
     std::array<uint8_t, kSpriteCount> crossing;
     int count = 0;
 #pragma GCC unroll 40
@@ -56,13 +60,13 @@ void DrawSpriteLine(Machine& m) {
         // X >= 168 would start right of the screen; X = 0 hides the entry
         // even where part of it would show.
         const int spriteX = entry[1];
-        if (spriteX == 0 || spriteX - 8 >= kScreenWidth) continue;
+        if (spriteX == 0 || spriteX - kSpriteXOffset >= kScreenWidth) continue;
 
         // Sprite tiles always come from 0x8000 upward, whatever LCDC bit 4 says.
         const uint8_t attr = entry[3];
-        const int row = y + 16 - entry[0];
+        const int row = y + kSpriteYOffset - entry[0];
         const int tileRow = (attr & kAttrFlipY) ? height - 1 - row : row;
-        const uint8_t* const rowBytes = vram + size_t(entry[2] & tileMask) * 16 + size_t(tileRow) * 2;
+        const uint8_t* const rowBytes = vram + size_t(entry[2] & tileMask) * kTileBytes + size_t(tileRow) * 2;
         const uint32_t pattern = (attr & kAttrFlipX) ? TileRowPatternFlipped(rowBytes[0], rowBytes[1])
                                                      : TileRowPattern(rowBytes[0], rowBytes[1]);
         if (pattern == 0) continue;  // colour 0 is transparent: nothing to draw
@@ -71,7 +75,7 @@ void DrawSpriteLine(Machine& m) {
         // A sprite that starts left of the screen (X 1..7) is moved right to
         // column 0 and drawn whole, not clipped. Nothing is clipped on the
         // right: the surface drops what falls beyond it.
-        const int left = spriteX < 8 ? 0 : spriteX - 8;
+        const int left = spriteX < kSpriteXOffset ? 0 : spriteX - kSpriteXOffset;
         // Behind-background priority looks at the surface as it is now: the
         // background of this line plus the higher entries already drawn.
         // Only exact white (shade 0) lets the sprite through, so a background

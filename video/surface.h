@@ -21,6 +21,10 @@ using Color = uint32_t;
 // equality, so the surface must hand back exactly what was written.
 inline constexpr std::array<Color, 4> ShadeColors = {0xFFFFFF, 0xE7E3E7, 0x525552, 0x000000};
 
+// The Game Boy's screen in its own pixels.
+inline constexpr int kScreenWidth = 160;
+inline constexpr int kScreenHeight = 144;
+
 // What GetPixel returns outside the drawing area; never equal to a shade.
 inline constexpr Color kInvalidColor = 0xFFFFFFFF;
 
@@ -40,8 +44,8 @@ inline std::array<Color, 4> PaletteColors(uint8_t palette) {
 
 class Surface {
 public:
-    static constexpr int kMaxWidth = 320;
-    static constexpr int kMaxHeight = 288;
+    static constexpr int kMaxWidth = 2 * kScreenWidth;
+    static constexpr int kMaxHeight = 2 * kScreenHeight;
 
     // A 160x144 area, every pixel the back colour (shade 0).
     Surface() { Clear(); }
@@ -78,20 +82,20 @@ public:
     static constexpr int Stride() { return kMaxWidth; }
 
     // Unchecked access to row y (0 <= y < kMaxHeight) for the renderers'
-    // inner loops (see video/block_line.h): the caller keeps to 0 <= y < Height() and
+    // inner loops (see video/block_line_internal.h): the caller keeps to 0 <= y < Height() and
     // columns 0..Width()-1, where SetPixel would have written.
     Color* Row(int y) { return pixels_.data() + y * kMaxWidth; }
 
 private:
-    int width_ = 160;
-    int height_ = 144;
+    int width_ = kScreenWidth;
+    int height_ = kScreenHeight;
     Color back_ = ShadeColors[0];
     std::array<Color, kMaxWidth * kMaxHeight> pixels_;
 };
 
 // Drawing-area size of a display mode: 160x144, or 320x288 for the 2x2 modes.
-inline int ModeWidth(uint8_t mode) { return mode == Mode1x1 ? 160 : 320; }
-inline int ModeHeight(uint8_t mode) { return mode == Mode1x1 ? 144 : 288; }
+inline int ModeWidth(uint8_t mode) { return mode == Mode1x1 ? kScreenWidth : 2 * kScreenWidth; }
+inline int ModeHeight(uint8_t mode) { return mode == Mode1x1 ? kScreenHeight : 2 * kScreenHeight; }
 
 // Pixel blocks: the surface pixels that stand for Game Boy pixel (x, y).
 //   Mode1x1:           (x, y)

@@ -35,6 +35,7 @@ const AluCase kAluCases[] = {
     {ADD, 0x88, 0x88, 0, 0x10, {0, 0, 1, 1}},
     {ADD, 0xF0, 0x20, 0, 0x10, {0, 0, 0, 1}},
     {ADD, 0x0F, 0x01, 0, 0x10, {0, 0, 1, 0}},
+    {ADD, 0x0E, 0x01, 0, 0x0F, {0, 0, 0, 0}},  // low nibbles sum to 0xF exactly: no half carry
     {ADD, 0xFF, 0x01, 0, 0x00, {1, 0, 1, 1}},
     {ADD, 0x00, 0x00, 1, 0x00, {1, 0, 0, 0}},  // the carry does not enter ADD
     {ADC, 0xF0, 0x0F, 1, 0x00, {1, 0, 1, 1}},

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/bus_internal.h"
 #include "core/machine.h"
 #include "tests/support/rom_builder.h"
 
@@ -187,6 +188,7 @@ TEST(BusTest, MemoryRegionsReadBackWhatWasWritten) {
         {"echo end", 0xFDFF, 0xDDFF, nullptr},
         {"work RAM top, no echo above", 0xDFFF, 0xDFFF, nullptr},
         {"sprite table", 0xFE45, 0xFE45, nullptr},
+        {"sprite table end", 0xFE9F, 0xFE9F, nullptr},
         {"sound first", 0xFF10, 0xFF10, nullptr},
         {"sound last", 0xFF3F, 0xFF3F, nullptr},
         {"0xFF4C is RAM", 0xFF4C, 0xFF4C, nullptr},

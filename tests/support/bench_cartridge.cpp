@@ -19,6 +19,8 @@
 // count (little-endian), stack from 0xFFFE down.
 #include <stdexcept>
 
+#include "core/cartridge_header.h"
+#include "core/io_regs.h"
 #include "tests/support/rom_builder.h"
 
 namespace wenlo::test {
@@ -62,14 +64,14 @@ std::vector<uint8_t> TilePatterns() {
 }  // namespace
 
 RomBuilder BenchmarkCartridge(int spritesPerLine) {
-    if (spritesPerLine < 0 || spritesPerLine > 10)
+    if (spritesPerLine < 0 || spritesPerLine > kMaxBenchSprites)
         throw std::invalid_argument("BenchmarkCartridge: spritesPerLine must be 0..10");
 
-    RomBuilder rom(2, 0x00, "WENLO BENCH");
+    RomBuilder rom(2, cart::kRomOnly, "WENLO BENCH");
 
     // Interrupt vectors.
-    rom.Put(0x0040, {0xC3, 0x20, 0x02});  // jp 0x0220        VBlank
-    rom.Put(0x0048, {0xC3, 0x40, 0x02});  // jp 0x0240        LCD status
+    rom.Put(io::InterruptVector(0), {0xC3, 0x20, 0x02});  // jp 0x0220        VBlank
+    rom.Put(io::InterruptVector(1), {0xC3, 0x40, 0x02});  // jp 0x0240        LCD status
 
     // Entry point.
     rom.Put(0x0100, {

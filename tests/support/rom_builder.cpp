@@ -9,13 +9,16 @@
 #include <stdexcept>
 
 #include "core/cartridge.h"
+#include "core/cartridge_header.h"
+#include "core/io_regs.h"
 
 namespace wenlo::test {
 
 RomBuilder::RomBuilder(int banks, uint8_t cartType, const std::string& title)
-    : bytes_(size_t(banks) * 0x4000, 0x00) {
-    for (size_t i = 0; i < title.size() && i < 16; ++i) bytes_[0x134 + i] = uint8_t(title[i]);
-    bytes_[0x147] = cartType;
+    : bytes_(size_t(banks) * cart::kBankSize, 0x00) {
+    for (size_t i = 0; i < title.size() && i < cart::kTitleLength; ++i)
+        bytes_[cart::kTitleOffset + i] = uint8_t(title[i]);
+    bytes_[cart::kCartTypeOffset] = cartType;
 }
 
 RomBuilder& RomBuilder::Put(uint32_t offset, std::initializer_list<uint8_t> bytes) {
@@ -29,7 +32,7 @@ RomBuilder& RomBuilder::Put(uint32_t offset, const std::vector<uint8_t>& bytes) 
 }
 
 RomBuilder& RomBuilder::PutBanked(int bank, uint16_t address, std::initializer_list<uint8_t> bytes) {
-    return Put(uint32_t(bank) * 0x4000 + (address - 0x4000u), bytes);
+    return Put(uint32_t(size_t(bank) * cart::kBankSize) + (address - uint32_t(io::kRomBankedStart)), bytes);
 }
 
 std::string MakeTempDir() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/cartridge_header.h"
 #include "core/machine.h"
 
 namespace wenlo::test {
@@ -16,7 +17,7 @@ namespace wenlo::test {
 class RomBuilder {
 public:
     // banks: number of 16 KiB banks (the file size); cartType: header 0x147.
-    explicit RomBuilder(int banks = 2, uint8_t cartType = 0x00, const std::string& title = "TEST");
+    explicit RomBuilder(int banks = 2, uint8_t cartType = cart::kRomOnly, const std::string& title = "TEST");
 
     // Places bytes at a file offset (for bank 0 and a 32 KiB file that is the
     // Game Boy address). Grows nothing: bytes beyond the file are an error.
@@ -48,6 +49,7 @@ std::string MakeTempDir();
 // The benchmark cartridge: a busy loop of loads, arithmetic, calls and video
 // RAM writes with the LCD and sprites on and the VBlank interrupt enabled.
 // spritesPerLine: how many sprites cross every screen line (0 or up to 10).
+constexpr int kMaxBenchSprites = 10;
 RomBuilder BenchmarkCartridge(int spritesPerLine = 0);
 
 }  // namespace wenlo::test

@@ -1,9 +1,11 @@
 // The demo cartridge in roms/: what a player does reaches the game (read
 // back from its variables in a state file), and scripted runs still draw
-// the pictures recorded in baselines/wenlo-demo.txt.
+// the pictures recorded in baselines/.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -19,7 +21,7 @@ namespace wenlo {
 namespace {
 
 const std::string kDemoRom = std::string(WENLO_SOURCE_DIR) + "/roms/wenlo-demo.gb";
-const std::string kBaselines = std::string(WENLO_SOURCE_DIR) + "/tests/tools/baselines/wenlo-demo.txt";
+const std::string kBaselines = std::string(WENLO_SOURCE_DIR) + "/tests/tools/baselines";
 
 // Variables of the demo (roms/wenlo-demo.s, "work RAM").
 constexpr int32_t kPlayerX = 0xC103, kPlayerY = 0xC104, kPlayerAttr = 0xC105, kScrollFast = 0xC107,
@@ -109,47 +111,52 @@ TEST(DemoCartridge, StartStopsTheLandscape) {
     EXPECT_NE(ReadByte(*running, kScrollFast), ReadByte(*late, kScrollFast));
 }
 
-// baselines/wenlo-demo.txt: one picture per line, "NAME HASH ARGUMENTS...",
-// the hash being tools::PixelHash of the PNG that wenlo-run writes after
-// running the demo with ARGUMENTS. With WENLO_UPDATE_BASELINES=1 the test
-// writes the hashes it sees into the file instead of comparing.
+// baselines/NAME/, one folder per picture: expected.png, the picture
+// wenlo-run writes after running the demo for the frames in frames.txt with
+// the arguments in args.txt. A picture that differs is written as actual.png
+// beside expected.png (ignored by git) and both paths are named. With
+// WENLO_UPDATE_BASELINES=1 the test writes each run's picture over
+// expected.png instead of comparing; look at them before committing.
+std::string FileText(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 TEST(DemoCartridge, ScriptedRunsDrawTheRecordedPictures) {
-    std::ifstream in(kBaselines);
-    ASSERT_TRUE(in) << "missing " << kBaselines;
+    namespace fs = std::filesystem;
     const bool update = std::getenv("WENLO_UPDATE_BASELINES") != nullptr;
-    std::vector<std::string> lines;
-    int pictures = 0;
-    for (std::string line; std::getline(in, line);) {
-        std::vector<std::string> words = Split(line);
-        if (words.empty() || words[0][0] == '#') {
-            lines.push_back(line);
-            continue;
-        }
-        ASSERT_GE(words.size(), 3u) << line;
-        SCOPED_TRACE(words[0]);
-        const std::string png = test::MakeTempDir() + "/" + words[0] + ".png";
-        std::vector<std::string> args(words.begin() + 2, words.end());
+    std::vector<fs::path> folders;
+    for (const auto& entry : fs::directory_iterator(kBaselines))
+        if (entry.is_directory()) folders.push_back(entry.path());
+    std::sort(folders.begin(), folders.end());
+    ASSERT_FALSE(folders.empty()) << "no baselines in " << kBaselines;
+
+    for (const fs::path& folder : folders) {
+        SCOPED_TRACE(folder.filename().string());
+        const fs::path expected = folder / "expected.png", actual = folder / "actual.png";
+        const std::vector<std::string> frames = Split(FileText(folder / "frames.txt"));
+        ASSERT_EQ(frames.size(), 1u) << "frames.txt in " << folder << " holds one number";
+        std::vector<std::string> args = {"--frames", frames[0]};
+        for (const std::string& a : Split(FileText(folder / "args.txt"))) args.push_back(a);
+        const std::string png = test::MakeTempDir() + "/picture.png";
         args.insert(args.end(), {"--png", png, kDemoRom});
         const auto run = test::RunBinary(args);
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        tools::RgbImage image;
-        std::string why;
-        ASSERT_TRUE(tools::ReadPng(png, image, &why)) << why;
-        const std::string hash = tools::PixelHash(image);
+        fs::remove(actual);
         if (update) {
-            words[1] = hash;
-            std::string rebuilt;
-            for (const std::string& w : words) rebuilt += (rebuilt.empty() ? "" : " ") + w;
-            lines.push_back(rebuilt);
-        } else {
-            EXPECT_EQ(hash, words[1]) << "the picture differs from the baseline; it is at " << png;
+            fs::copy_file(png, expected, fs::copy_options::overwrite_existing);
+            continue;
         }
-        ++pictures;
-    }
-    EXPECT_GT(pictures, 0);
-    if (update) {
-        std::ofstream out(kBaselines, std::ios::trunc);
-        for (const std::string& l : lines) out << l << "\n";
+        tools::RgbImage got, want;
+        std::string why;
+        ASSERT_TRUE(tools::ReadPng(png, got, &why)) << why;
+        ASSERT_TRUE(tools::ReadPng(expected.string(), want, &why)) << why;
+        const bool same = got.width == want.width && got.height == want.height && got.rgb == want.rgb;
+        if (!same) fs::copy_file(png, actual);
+        EXPECT_TRUE(same) << "the picture differs from " << expected.string() << "; this run's picture is "
+                          << actual.string();
     }
 }
 

@@ -106,6 +106,17 @@ TEST_P(SpriteTest, PositionDecidesWhatShows) {
         {false, 20, 100, 4, Range(92, 100)},
         {false, 20, 100, 3, {}},  // one above
         {false, 16, 168, 0, {}},
+        // X 161-166 run through the clipped path: every column left of 160.
+        {false, 16, 161, 0, Range(153, 160)},
+        {false, 16, 164, 0, Range(156, 160)},
+        // The line window away from the screen's edges, for Y = 100: a tall
+        // sprite covers rows 84-99 (its solid lower tile 92-99), a short one
+        // rows 84-91.
+        {true, 100, 50, 92, Range(42, 50)},
+        {true, 100, 50, 99, Range(42, 50)},
+        {true, 100, 50, 100, {}},
+        {false, 100, 50, 91, Range(42, 50)},
+        {false, 100, 50, 92, {}},
     };
     for (const Case& c : cases) {
         m.LCDC = c.tall ? 0x95 : 0x91;

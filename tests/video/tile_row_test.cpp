@@ -1,6 +1,6 @@
 // The renderers' building blocks: the whole-row tile decode and the raw
 // block access of one line, each against the plain one-pixel-at-a-time rule.
-#include "video/tile_row.h"
+#include "video/tile_row_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <memory>
 #include <random>
 
-#include "video/block_line.h"
+#include "video/block_line_internal.h"
 #include "video/surface.h"
 
 namespace wenlo {

@@ -1,5 +1,8 @@
+// Internal to core/: included only by the two instruction tables
+// (core/cpu_ops_internal.h, core/cpu_cb_internal.h).
+//
 // Arithmetic and flag rules of the CPU, shared by the main table (cpu.cpp) and
-// the CB-prefixed table (cpu_cb.h).
+// the CB-prefixed table (cpu_cb_internal.h).
 //
 // Each helper works on the registers and flag bytes of one Machine and leaves
 // every flag byte it touches exactly 0 or 1 (assigning a comparison does that).
@@ -17,7 +20,7 @@
 
 #include <cstdint>
 
-#include "core/bus.h"
+#include "core/bus_internal.h"
 #include "core/io_regs.h"
 #include "core/machine.h"
 

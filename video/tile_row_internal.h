@@ -1,3 +1,6 @@
+// Internal to video/: included only by the line renderers (background.cpp,
+// sprites.cpp) and their unit tests.
+//
 // Decoding one 8-pixel tile row for the line renderers, all eight pixels at
 // once instead of two bit tests per pixel.
 //
@@ -6,7 +9,7 @@
 // decoded form is a 32-bit pattern of four pair bytes: byte k (k = 0 in the
 // low byte) describes pixels 2k and 2k+1, its bits 3-2 the colour number of
 // the left pixel and bits 1-0 that of the right one. A pair byte is thus an
-// index 0..15 into a table of two ready-made pixels (video/block_line.h),
+// index 0..15 into a table of two ready-made pixels (video/block_line_internal.h),
 // and the whole pattern is zero exactly when the row is all colour 0.
 #pragma once
 

@@ -1,3 +1,6 @@
+// Internal to video/: included only by the line renderers (background.cpp,
+// sprites.cpp) and their unit tests.
+//
 // The line renderers' fast path onto the surface: the pixel blocks of one
 // Game Boy line written and read through raw row pointers, without a bounds
 // test per pixel, one block at a time or two neighbouring blocks at once.
@@ -23,7 +26,7 @@ namespace wenlo {
 
 // Two neighbouring Game Boy pixels as one surface row shows them: (left,
 // right) in Mode1x1, (left, left, right, right) in the 2x2 modes. Tables of
-// sixteen are indexed like a tile row pattern's pair byte (video/tile_row.h):
+// sixteen are indexed like a tile row pattern's pair byte (video/tile_row_internal.h):
 // left colour number << 2 | right colour number.
 template <DisplayModes Mode>
 inline constexpr size_t kPairRowPixels = Mode == Mode1x1 ? 2 : 4;

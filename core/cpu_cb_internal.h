@@ -1,3 +1,6 @@
+// Internal to core/: included only by core/cpu_ops_internal.h, core/cpu_cb.cpp
+// and the CPU unit tests.
+//
 // The CB-prefixed table, kept inline so that the main instruction loop runs
 // it without a call; ExecuteCB (cpu_cb.cpp) is the same code behind the
 // public entry point.
@@ -19,7 +22,7 @@
 
 #include <cstdint>
 
-#include "core/alu.h"
+#include "core/alu_internal.h"
 #include "core/machine.h"
 
 namespace wenlo::cb {
