@@ -40,25 +40,46 @@ constexpr int kMaxCost = 24;
 
 // ---- Code bytes ----------------------------------------------------------------
 //
-// Opcodes and their operands come from the ROM window nearly always; code in
-// RAM takes the full decode (ReadByte), which keeps these paths short and the
-// dispatch single. `pc` is held in 64 bits so that it indexes the window
-// directly; only its low 32 bits are the program counter. They are all that
-// reaches the bus and regPC, and a value above 0xFFFFFFFF fails the window
-// test and is reduced by the full decode, so the extra bits never show.
+// Opcodes and their operands come from the ROM window nearly always, and
+// otherwise from work RAM (programs that copy themselves there) or high RAM
+// (the routines games keep there); those three are read in place, anything
+// else takes the full decode (ReadByte). The regions are read as they are at
+// that moment, so code that writes over itself, a bank switch or a sprite
+// copy under running code shows at once, exactly as through ReadByte. `pc` is
+// held in 64 bits so that it indexes the window directly; only its low 32
+// bits are the program counter. They are all that reaches the bus and regPC,
+// and a value above 0xFFFFFFFF fails every region test and is reduced by the
+// full decode, so the extra bits never show.
+
+// Outside the ROM window: work RAM (not its echo), high RAM up to 0xFFFE,
+// else ReadByte.
+[[gnu::always_inline]] inline unsigned CodeByteOutsideRom(const Machine& m, uint64_t address) {
+    const uint64_t work = address - uint64_t(io::kWorkRamStart);
+    if (work < bus_detail::kWorkRamSpan) [[likely]]
+        return m.RamBanks[0][work];
+    const uint64_t high = address - uint64_t(io::kHighRamStart);
+    if (high < bus_detail::kHighRamSpan) return m.HighRam[high];
+    return ReadByte(m, int32_t(uint32_t(address)));
+}
 
 // The byte comes back widened, so that the dispatch indexes its table with it
 // as it is.
 [[gnu::always_inline]] inline unsigned CodeByte(const Machine& m, uint64_t address) {
     if (address <= uint64_t(io::kRomEnd)) [[likely]]
         return m.RomWindow[address];
-    return ReadByte(m, int32_t(uint32_t(address)));
+    return CodeByteOutsideRom(m, address);
 }
 
-// Little-endian word at an address and the next one.
+// Little-endian word at an address and the next one; a word that straddles
+// the end of a region (0x7FFF, 0xDFFF, 0xFFFE) is read byte by byte.
 [[gnu::always_inline]] inline uint16_t CodeWord(const Machine& m, uint64_t address) {
     if (address < uint64_t(io::kRomEnd)) [[likely]]
         return bus_detail::LoadWord(&m.RomWindow[address]);
+    const uint64_t work = address - uint64_t(io::kWorkRamStart);
+    if (work < bus_detail::kWorkRamSpan - 1) [[likely]]
+        return bus_detail::LoadWord(&m.RamBanks[0][work]);
+    const uint64_t high = address - uint64_t(io::kHighRamStart);
+    if (high < bus_detail::kHighRamSpan - 1) return bus_detail::LoadWord(&m.HighRam[high]);
     return uint16_t(CodeByte(m, address) | CodeByte(m, address + 1) << 8);
 }
 
@@ -71,6 +92,84 @@ constexpr int kMaxCost = 24;
     pc += 2;
     return v;
 }
+
+// ---- Code windows ----------------------------------------------------------------
+//
+// The main loop holds the program counter as an offset into one region of
+// plain memory, its window, and tests once per instruction that all three
+// bytes an instruction may have lie inside; the opcode and its operands are
+// then read with no further test. The windows are the ROM window, video RAM,
+// work RAM, its echo and high RAM: arrays of Machine that always stand for
+// the same addresses, read as they are at that moment, so code that writes
+// over itself, a bank switch or a sprite copy shows at once and nothing ever
+// needs invalidating. Everything else (cartridge RAM, whose mapping a write
+// changes, the sprite table, I/O, addresses past 0xFFFF) and the last two
+// bytes of each region run one instruction at a time through the checked
+// fetch above, with pc as a plain address; the window is chosen again after.
+struct WindowPc {
+    uint64_t offset;       // pc - low; wraps past 2^64 the way pc would
+    const uint8_t* bytes;  // the region: the byte at pc is bytes[offset]
+    uint64_t low;          // the address of bytes[0]
+    uint64_t limit;        // offsets below it start an instruction wholly inside
+
+    bool Inside() const { return offset < limit; }
+    uint64_t Address() const { return low + offset; }
+    WindowPc& operator=(uint64_t address) {
+        offset = address - low;
+        return *this;
+    }
+    WindowPc& operator+=(uint64_t delta) {
+        offset += delta;
+        return *this;
+    }
+};
+
+// The window of the region holding address, or one that nothing is inside.
+inline WindowPc WindowAt(const Machine& m, uint64_t address) {
+    const auto window = [address](const uint8_t* bytes, int32_t low, uint32_t size) {
+        return WindowPc{address - uint64_t(low), bytes, uint64_t(low), uint64_t(size - 2)};
+    };
+    if (address <= uint64_t(io::kRomEnd)) return window(m.RomWindow.data(), 0, uint32_t(m.RomWindow.size()));
+    if (address < uint64_t(io::kCartRamStart))
+        return window(m.VideoRam.data(), io::kVideoRamStart, bus_detail::kVideoRamSpan);
+    const int32_t echoStart = io::kWorkRamStart + int32_t(bus_detail::kWorkRamSpan);
+    if (address >= uint64_t(io::kWorkRamStart) && address < uint64_t(echoStart))
+        return window(m.RamBanks[0].data(), io::kWorkRamStart, bus_detail::kWorkRamSpan);
+    if (address >= uint64_t(echoStart) && address <= uint64_t(io::kEchoEnd))
+        return window(m.RamBanks[0].data(), echoStart, uint32_t(io::kEchoEnd - echoStart + 1));
+    if (address >= uint64_t(io::kHighRamStart) && address <= uint64_t(io::kHighRamEnd))
+        return window(m.HighRam.data(), io::kHighRamStart, bus_detail::kHighRamSpan);
+    return WindowPc{0, m.RomWindow.data(), address, 0};
+}
+
+// The fetches inside a window: the opcode's test covers them.
+// Stepping first and reading one back lets the compiler keep the offset in
+// one register (an indexed load with displacement -1) instead of copying it.
+[[gnu::always_inline]] inline uint8_t Fetch8(const Machine&, WindowPc& pc) {
+    ++pc.offset;
+    return pc.bytes[pc.offset - 1];
+}
+
+[[gnu::always_inline]] inline uint16_t Fetch16(const Machine&, WindowPc& pc) {
+    const uint16_t v = bus_detail::LoadWord(pc.bytes + pc.offset);
+    pc.offset += 2;
+    return v;
+}
+
+[[gnu::always_inline]] inline uint16_t CodeWord(const Machine&, const WindowPc& pc) {
+    return bus_detail::LoadWord(pc.bytes + pc.offset);
+}
+
+// The word just stepped over (the operand of JP and CALL), read again.
+[[gnu::always_inline]] inline uint16_t WordBehind(const Machine& m, uint64_t pc) {
+    return CodeWord(m, pc - 2);
+}
+[[gnu::always_inline]] inline uint16_t WordBehind(const Machine&, const WindowPc& pc) {
+    return bus_detail::LoadWord(pc.bytes + pc.offset - 2);
+}
+
+[[gnu::always_inline]] inline uint64_t Address(uint64_t pc) { return pc; }
+[[gnu::always_inline]] inline uint64_t Address(const WindowPc& pc) { return pc.Address(); }
 
 // ---- Loads and 16-bit steps ------------------------------------------------------
 
@@ -166,7 +265,8 @@ inline void PopAf(Machine& m) {
 // ---- Jumps, calls, returns (each returns whether it was taken) -------------
 
 // JR: the offset is relative to the next instruction; no reduction to 16 bits.
-[[gnu::always_inline]] inline bool JumpRelative(const Machine& m, uint64_t& pc, bool taken) {
+template <class Pc>
+[[gnu::always_inline]] inline bool JumpRelative(const Machine& m, Pc& pc, bool taken) {
     const int8_t e = int8_t(Fetch8(m, pc));
     if (taken) pc += uint64_t(int64_t(e));
     return taken;
@@ -174,43 +274,49 @@ inline void PopAf(Machine& m) {
 
 // JP cc: regPC moves past the operand first; the target is then read back
 // from the two bytes behind it.
-[[gnu::always_inline]] inline bool JumpAbsolute(const Machine& m, uint64_t& pc, bool taken) {
+template <class Pc>
+[[gnu::always_inline]] inline bool JumpAbsolute(const Machine& m, Pc& pc, bool taken) {
     pc += 2;
-    if (taken) pc = CodeWord(m, pc - 2);
+    if (taken) pc = WordBehind(m, pc);
     return taken;
 }
 
 // CALL: the return address is pushed before the target is read, so a push
 // that lands on the operand bytes (or switches the ROM bank) changes where
 // the call goes.
-[[gnu::always_inline]] inline bool Call(Machine& m, uint64_t& pc, bool taken) {
+template <class Pc>
+[[gnu::always_inline]] inline bool Call(Machine& m, Pc& pc, bool taken) {
     pc += 2;
     if (taken) {
-        PushWord(m, uint32_t(pc));
-        pc = CodeWord(m, pc - 2);
+        PushWord(m, uint32_t(Address(pc)));
+        pc = WordBehind(m, pc);
     }
     return taken;
 }
 
-[[gnu::always_inline]] inline bool Return(Machine& m, uint64_t& pc, bool taken) {
+template <class Pc>
+[[gnu::always_inline]] inline bool Return(Machine& m, Pc& pc, bool taken) {
     if (taken) pc = PopWord(m);
     return taken;
 }
 
 // RETI: IME is set after the pop, with no delay.
-inline void ReturnFromInterrupt(Machine& m, uint64_t& pc) {
+template <class Pc>
+inline void ReturnFromInterrupt(Machine& m, Pc& pc) {
     pc = PopWord(m);
     m.IME = 1;
 }
 
-[[gnu::always_inline]] inline void Restart(Machine& m, uint64_t& pc, uint32_t vector) {
-    PushWord(m, uint32_t(pc));
+template <class Pc>
+[[gnu::always_inline]] inline void Restart(Machine& m, Pc& pc, uint32_t vector) {
+    PushWord(m, uint32_t(Address(pc)));
     pc = vector;
 }
 
 // CB xx: the second table runs in place (cpu_cb.h); regPC needs no update,
 // as nothing there looks at it.
-[[gnu::always_inline]] inline int Prefixed(Machine& m, uint64_t& pc) {
+template <class Pc>
+[[gnu::always_inline]] inline int Prefixed(Machine& m, Pc& pc) {
     const uint8_t b = Fetch8(m, pc);
     m.CurrentCBOpcode = b;
     cb::Execute(m, b);
@@ -220,9 +326,10 @@ inline void ReturnFromInterrupt(Machine& m, uint64_t& pc) {
 // ---- The table ------------------------------------------------------------------
 
 // Runs the instruction at pc, takes its cost from the budget and returns its
-// opcode.
-[[gnu::always_inline]] inline uint8_t Step(Machine& m, uint64_t& pc, int& budget) {
-    const unsigned op = CodeByte(m, pc++);
+// opcode. Pc is a plain address (uint64_t, every fetch checked) or a window.
+template <class Pc>
+[[gnu::always_inline]] inline uint8_t Step(Machine& m, Pc& pc, int& budget) {
+    const unsigned op = Fetch8(m, pc);
     // clang-format off
     switch (op) {
         // ---- 0x00-0x3F: immediates, 16-bit steps, INC/DEC, rotates on A, JR
@@ -496,6 +603,19 @@ inline void ReturnFromInterrupt(Machine& m, uint64_t& pc) {
     return uint8_t(op);
 }
 
+// One instruction outside every window, or across a region's end, with every
+// fetch checked. Out of line and by value: the loop keeps its window and
+// budget in registers.
+struct StepOutside {
+    uint64_t pc;
+    int budget;
+    uint8_t op;
+};
+[[gnu::noinline]] StepOutside RunOutsideWindow(Machine& m, uint64_t pc, int budget) {
+    const uint8_t op = Step(m, pc, budget);
+    return {pc, budget, op};
+}
+
 }  // namespace
 
 void Interpret(Machine& m, int16_t cycles) {
@@ -506,19 +626,35 @@ void Interpret(Machine& m, int16_t cycles) {
     // nobody to release the pause, so it is not waited for.
     while (m.Paused && m.host != nullptr) m.host->WaitForEvents();
 
-    uint64_t pc = uint32_t(m.regPC);
+    WindowPc pc = WindowAt(m, uint32_t(m.regPC));
     uint8_t op = m.CurrentOpcode;
     int budget = cycles;  // the overshoot of the last instruction is dropped
-    // While the budget exceeds the dearest instruction, the next instruction
-    // leaves it above 0 whatever it is, so the one after it runs too: the loop
-    // takes two steps per test of the budget. The last few go one at a time.
-    while (budget > kMaxCost) {
-        Step(m, pc, budget);
-        op = Step(m, pc, budget);
+    while (budget > 0) {
+        // While the budget exceeds the dearest instruction, the next
+        // instruction leaves it above 0 whatever it is, so the one after it
+        // runs too: two steps per test of the budget.
+        // The first one's opcode is never the last: another instruction
+        // follows it, here or outside the window.
+        while (budget > kMaxCost && pc.Inside()) {
+            Step(m, pc, budget);
+            if (pc.Inside()) op = Step(m, pc, budget);
+        }
+        if (budget <= 0) break;
+        if (pc.Inside()) {
+            op = Step(m, pc, budget);  // the last few, one at a time
+            continue;
+        }
+        // Out of the window: a jump into another region takes the window
+        // there; the rest runs one checked instruction.
+        pc = WindowAt(m, pc.Address());
+        if (pc.Inside()) continue;
+        const StepOutside step = RunOutsideWindow(m, pc.Address(), budget);
+        op = step.op;
+        budget = step.budget;
+        pc = step.pc;  // the window is taken at the next turn
     }
-    while (budget > 0) op = Step(m, pc, budget);
     m.CurrentOpcode = op;
-    m.regPC = int32_t(uint32_t(pc));
+    m.regPC = int32_t(uint32_t(pc.Address()));
 }
 
 }  // namespace wenlo
