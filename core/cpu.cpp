@@ -630,14 +630,14 @@ void Interpret(Machine& m, int16_t cycles) {
     uint8_t op = m.CurrentOpcode;
     int budget = cycles;  // the overshoot of the last instruction is dropped
     while (budget > 0) {
-        // While the budget exceeds the dearest instruction, the next
-        // instruction leaves it above 0 whatever it is, so the one after it
-        // runs too: two steps per test of the budget.
-        // The first one's opcode is never the last: another instruction
-        // follows it, here or outside the window.
-        while (budget > kMaxCost && pc.Inside()) {
+        // While the budget exceeds twice the dearest instruction, the next
+        // two leave it above 0 whatever they are: two steps per test of the
+        // budget, and neither opcode needs keeping, as another instruction
+        // always follows them.
+        while (budget > 2 * kMaxCost && pc.Inside()) {
             Step(m, pc, budget);
-            if (pc.Inside()) op = Step(m, pc, budget);
+            if (!pc.Inside()) break;
+            Step(m, pc, budget);
         }
         if (budget <= 0) break;
         if (pc.Inside()) {
