@@ -7,7 +7,8 @@
 // - The program counter lives in the local `pc` while a budget runs, and the
 //   last opcode in `op`; both go back to regPC and CurrentOpcode when the call
 //   ends. Nothing on the bus looks at either field and nobody else runs during
-//   a budget, so no one can see the difference.
+//   a budget, so no one can see the difference. In the main loop `pc` is an
+//   offset into the region the code runs from (see "Code windows" below).
 // - `pc` already points past the opcode when a case starts; Fetch8/Fetch16
 //   read the immediate operands at the following addresses and step past
 //   them, so every instruction reads its operands at regPC + 1 and + 2.
@@ -642,7 +643,6 @@ void Interpret(Machine& m, int16_t cycles) {
             if (!pc.Inside()) break;
             Step(m, pc, budget);
         }
-        if (budget <= 0) break;
         if (pc.Inside()) {
             op = Step(m, pc, budget);  // the last few, one at a time
             continue;
