@@ -7,7 +7,8 @@
 // - The program counter lives in the local `pc` while a budget runs, and the
 //   last opcode in `op`; both go back to regPC and CurrentOpcode when the call
 //   ends. Nothing on the bus looks at either field and nobody else runs during
-//   a budget, so no one can see the difference.
+//   a budget, so no one can see the difference. In the main loop `pc` is an
+//   offset into the region the code runs from (core/code_fetch_internal.h).
 // - `pc` already points past the opcode when a case starts; Fetch8/Fetch16
 //   read the immediate operands at the following addresses and step past
 //   them, so every instruction reads its operands at regPC + 1 and + 2.
@@ -50,9 +51,10 @@ static_assert(cb::kCycles <= kMaxCost, "a CB instruction must not cost more than
 // ---- The table ------------------------------------------------------------------
 
 // Runs the instruction at pc, takes its cost from the budget and returns its
-// opcode.
-[[gnu::always_inline]] inline uint8_t Step(Machine& m, uint64_t& pc, int& budget) {
-    const unsigned op = CodeByte(m, pc++);
+// opcode. Pc is a plain address (uint64_t, every fetch checked) or a window.
+template <class Pc>
+[[gnu::always_inline]] inline uint8_t Step(Machine& m, Pc& pc, int& budget) {
+    const unsigned op = Fetch8(m, pc);
     // clang-format off
     switch (op) {
         // ---- 0x00-0x3F: immediates, 16-bit steps, INC/DEC, rotates on A, JR
@@ -336,6 +338,19 @@ static_assert(cb::kCycles <= kMaxCost, "a CB instruction must not cost more than
     return uint8_t(op);
 }
 
+// One instruction outside every window, or across a region's end, with every
+// fetch checked. Out of line and by value: the loop keeps its window and
+// budget in registers.
+struct StepOutside {
+    uint64_t pc;
+    int budget;
+    uint8_t op;
+};
+[[gnu::noinline]] StepOutside RunOutsideWindow(Machine& m, uint64_t pc, int budget) {
+    const uint8_t op = Step(m, pc, budget);
+    return {pc, budget, op};
+}
+
 }  // namespace
 
 void Interpret(Machine& m, int16_t cycles) {
@@ -346,19 +361,34 @@ void Interpret(Machine& m, int16_t cycles) {
     // nobody to release the pause, so it is not waited for.
     while (m.Paused && m.host != nullptr) m.host->WaitForEvents();
 
-    uint64_t pc = uint32_t(m.regPC);
+    WindowPc pc = WindowAt(m, uint32_t(m.regPC));
     uint8_t op = m.CurrentOpcode;
     int budget = cycles;  // the overshoot of the last instruction is dropped
-    // While the budget exceeds the dearest instruction, the next instruction
-    // leaves it above 0 whatever it is, so the one after it runs too: the loop
-    // takes two steps per test of the budget. The last few go one at a time.
-    while (budget > kMaxCost) {
-        Step(m, pc, budget);
-        op = Step(m, pc, budget);
+    while (budget > 0) {
+        // While the budget exceeds twice the dearest instruction, the next
+        // two leave it above 0 whatever they are: two steps per test of the
+        // budget, and neither opcode needs keeping, as another instruction
+        // always follows them.
+        while (budget > 2 * kMaxCost && pc.Inside()) {
+            Step(m, pc, budget);
+            if (!pc.Inside()) break;
+            Step(m, pc, budget);
+        }
+        if (pc.Inside()) {
+            op = Step(m, pc, budget);  // the last few, one at a time
+            continue;
+        }
+        // Out of the window: a jump into another region takes the window
+        // there; the rest runs one checked instruction.
+        pc = WindowAt(m, pc.Address());
+        if (pc.Inside()) continue;
+        const StepOutside step = RunOutsideWindow(m, pc.Address(), budget);
+        op = step.op;
+        budget = step.budget;
+        pc = step.pc;  // the window is taken at the next turn
     }
-    while (budget > 0) op = Step(m, pc, budget);
     m.CurrentOpcode = op;
-    m.regPC = int32_t(uint32_t(pc));
+    m.regPC = int32_t(uint32_t(pc.Address()));
 }
 
 }  // namespace wenlo

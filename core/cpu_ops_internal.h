@@ -10,51 +10,20 @@
 
 #include "core/alu_internal.h"
 #include "core/bus_internal.h"
+#include "core/code_fetch_internal.h"
 #include "core/cpu_cb_internal.h"
 #include "core/io_regs.h"
 #include "core/machine.h"
 
 namespace wenlo::cpu_ops {
 
+using namespace code_fetch;
+
 using alu::HL;
 using alu::Read;
 using alu::Write;
 
 [[gnu::always_inline]] inline uint32_t Pair(uint8_t hi, uint8_t lo) { return uint32_t(hi) << 8 | lo; }
-
-// ---- Code bytes ----------------------------------------------------------------
-//
-// Opcodes and their operands come from the ROM window nearly always; code in
-// RAM takes the full decode (ReadByte), which keeps these paths short and the
-// dispatch single. `pc` is held in 64 bits so that it indexes the window
-// directly; only its low 32 bits are the program counter. They are all that
-// reaches the bus and regPC, and a value above 0xFFFFFFFF fails the window
-// test and is reduced by the full decode, so the extra bits never show.
-
-// The byte comes back widened, so that the dispatch indexes its table with it
-// as it is.
-[[gnu::always_inline]] inline unsigned CodeByte(const Machine& m, uint64_t address) {
-    if (address <= uint64_t(io::kRomEnd)) [[likely]]
-        return m.RomWindow[address];
-    return ReadByte(m, int32_t(uint32_t(address)));
-}
-
-// Little-endian word at an address and the next one.
-[[gnu::always_inline]] inline uint16_t CodeWord(const Machine& m, uint64_t address) {
-    if (address < uint64_t(io::kRomEnd)) [[likely]]
-        return bus_detail::LoadWord(&m.RomWindow[address]);
-    return uint16_t(CodeByte(m, address) | CodeByte(m, address + 1) << 8);
-}
-
-[[gnu::always_inline]] inline uint8_t Fetch8(const Machine& m, uint64_t& pc) {
-    return uint8_t(CodeByte(m, pc++));
-}
-
-[[gnu::always_inline]] inline uint16_t Fetch16(const Machine& m, uint64_t& pc) {
-    const uint16_t v = CodeWord(m, pc);
-    pc += 2;
-    return v;
-}
 
 // ---- Loads and 16-bit steps ------------------------------------------------------
 
@@ -150,7 +119,8 @@ inline void PopAf(Machine& m) {
 // ---- Jumps, calls, returns (each returns whether it was taken) -------------
 
 // JR: the offset is relative to the next instruction; no reduction to 16 bits.
-[[gnu::always_inline]] inline bool JumpRelative(const Machine& m, uint64_t& pc, bool taken) {
+template <class Pc>
+[[gnu::always_inline]] inline bool JumpRelative(const Machine& m, Pc& pc, bool taken) {
     const int8_t e = int8_t(Fetch8(m, pc));
     if (taken) pc += uint64_t(int64_t(e));
     return taken;
@@ -158,43 +128,49 @@ inline void PopAf(Machine& m) {
 
 // JP cc: regPC moves past the operand first; the target is then read back
 // from the two bytes behind it.
-[[gnu::always_inline]] inline bool JumpAbsolute(const Machine& m, uint64_t& pc, bool taken) {
+template <class Pc>
+[[gnu::always_inline]] inline bool JumpAbsolute(const Machine& m, Pc& pc, bool taken) {
     pc += 2;
-    if (taken) pc = CodeWord(m, pc - 2);
+    if (taken) pc = WordBehind(m, pc);
     return taken;
 }
 
 // CALL: the return address is pushed before the target is read, so a push
 // that lands on the operand bytes (or switches the ROM bank) changes where
 // the call goes.
-[[gnu::always_inline]] inline bool Call(Machine& m, uint64_t& pc, bool taken) {
+template <class Pc>
+[[gnu::always_inline]] inline bool Call(Machine& m, Pc& pc, bool taken) {
     pc += 2;
     if (taken) {
-        PushWord(m, uint32_t(pc));
-        pc = CodeWord(m, pc - 2);
+        PushWord(m, uint32_t(Address(pc)));
+        pc = WordBehind(m, pc);
     }
     return taken;
 }
 
-[[gnu::always_inline]] inline bool Return(Machine& m, uint64_t& pc, bool taken) {
+template <class Pc>
+[[gnu::always_inline]] inline bool Return(Machine& m, Pc& pc, bool taken) {
     if (taken) pc = PopWord(m);
     return taken;
 }
 
 // RETI: IME is set after the pop, with no delay.
-inline void ReturnFromInterrupt(Machine& m, uint64_t& pc) {
+template <class Pc>
+inline void ReturnFromInterrupt(Machine& m, Pc& pc) {
     pc = PopWord(m);
     m.IME = 1;
 }
 
-[[gnu::always_inline]] inline void Restart(Machine& m, uint64_t& pc, uint32_t vector) {
-    PushWord(m, uint32_t(pc));
+template <class Pc>
+[[gnu::always_inline]] inline void Restart(Machine& m, Pc& pc, uint32_t vector) {
+    PushWord(m, uint32_t(Address(pc)));
     pc = vector;
 }
 
 // CB xx: the second table runs in place (cpu_cb_internal.h); regPC needs no update,
 // as nothing there looks at it.
-[[gnu::always_inline]] inline int Prefixed(Machine& m, uint64_t& pc) {
+template <class Pc>
+[[gnu::always_inline]] inline int Prefixed(Machine& m, Pc& pc) {
     const uint8_t b = Fetch8(m, pc);
     m.CurrentCBOpcode = b;
     cb::Execute(m, b);

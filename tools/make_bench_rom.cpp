@@ -1,6 +1,10 @@
 // make-bench-rom: writes the benchmark cartridge to a file.
 //
-//   make-bench-rom [--sprites N] OUT.gb     (N sprites crossing every line, 0..10)
+//   make-bench-rom [--sprites N] [--loop rom|wram|hram] OUT.gb
+//
+// N sprites cross every line (0..10); the busy loop runs from the cartridge
+// (rom, the default), from work RAM (wram), or from the cartridge calling a
+// routine in high RAM (hram).
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -11,7 +15,8 @@
 namespace {
 
 int Usage() {
-    std::cerr << "usage: make-bench-rom [--sprites N] OUT.gb   (N = 0..10, default 0)\n";
+    std::cerr
+        << "usage: make-bench-rom [--sprites N] [--loop rom|wram|hram] OUT.gb   (N = 0..10, default 0)\n";
     return 2;
 }
 
@@ -19,6 +24,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
     int sprites = 0;
+    auto loop = wenlo::test::BenchLoop::Rom;
     std::string out;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -30,6 +36,17 @@ int main(int argc, char** argv) {
                 return Usage();
             sprites = std::stoi(value);
             if (sprites > wenlo::test::kMaxBenchSprites) return Usage();
+        } else if (arg == "--loop") {
+            if (i + 1 >= argc) return Usage();
+            const std::string value = argv[++i];
+            if (value == "rom")
+                loop = wenlo::test::BenchLoop::Rom;
+            else if (value == "wram")
+                loop = wenlo::test::BenchLoop::WorkRam;
+            else if (value == "hram")
+                loop = wenlo::test::BenchLoop::HighRam;
+            else
+                return Usage();
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage();
         } else if (!out.empty()) {
@@ -40,7 +57,7 @@ int main(int argc, char** argv) {
     }
     if (out.empty()) return Usage();
 
-    const auto rom = wenlo::test::BenchmarkCartridge(sprites);
+    const auto rom = wenlo::test::BenchmarkCartridge(sprites, loop);
     std::ofstream file(out, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(rom.Bytes().data()), std::streamsize(rom.Bytes().size()));
     file.close();

@@ -15,8 +15,15 @@
 //  - the display is on with 8x16 sprites and tiles at 0x8000 (LCDC 0x97);
 //    all 256 tiles hold patterns, so every background pixel costs real work.
 //
+// Where the busy loop runs (BenchLoop): in the cartridge; copied to work RAM
+// at 0xD000 with its routine at 0xD020; or in the cartridge, calling its
+// routine copied to high RAM at 0xFF80, as games call their sprite-copy
+// routine there. The cartridge variant's bytes are fixed: its figures are
+// compared from release to release.
+//
 // Memory used: 0xC000 mix state, 0xC001 second counter, 0xC002-0xC003 frame
 // count (little-endian), stack from 0xFFFE down.
+#include <algorithm>
 #include <stdexcept>
 
 #include "core/cartridge_header.h"
@@ -29,6 +36,14 @@ namespace {
 
 constexpr uint32_t kSpriteTables = 0x1000;  // bands 0, 1, 2 at 0x1000, 0x1100, 0x1200
 constexpr uint32_t kTileData = 0x2000;      // 4 KiB copied to 0x8000-0x8FFF
+constexpr uint16_t kLoopAddress = 0x0192;   // the busy loop, right after start-up
+constexpr uint16_t kMixAddress = 0x0200;    // the routine it calls
+// The RAM variants: the copy routine and its image, where the code lands,
+// and the high-RAM variant's loop in the cartridge.
+constexpr uint16_t kCopyAddress = 0x0300;
+constexpr uint16_t kRomLoopForHighRam = 0x0380;
+constexpr uint16_t kWorkRamLoop = 0xD000;
+constexpr uint16_t kHighRamMix = 0xFF80;
 
 // One sprite attribute table (160 bytes) for band `band`: lines 64*band up to
 // 64*band + 63 are crossed by `columns` sprites each.
@@ -61,9 +76,100 @@ std::vector<uint8_t> TilePatterns() {
     return tiles;
 }
 
+// The busy loop, which calls the mix routine at `mix`: DE walks the
+// background map. Position-independent apart from the call.
+std::vector<uint8_t> BusyLoop(uint16_t mix) {
+    const uint8_t low = uint8_t(mix), high = uint8_t(mix >> 8);
+    return {
+        0xCD, low,  high,  // loop: call mix
+        0x12,              // ld (de),a
+        0x13,              // inc de
+        0x7A,              // ld a,d
+        0xFE, 0x9C,        // cp 0x9C
+        0x20, 0x03,        // jr nz,+3
+        0x11, 0x00, 0x98,  // ld de,0x9800
+        0x18, 0xF1,        // jr loop
+    };
+}
+
+// mix: A = the next tile number; uses B, C, HL and the stack.
+// Position-independent (offsets from its start; at 0x0200 in the cartridge).
+std::vector<uint8_t> MixRoutine() {
+    return {
+        0x21, 0x00, 0xC0,  // +00 ld hl,0xC000
+        0x7E,              // +03 ld a,(hl)
+        0xC6, 0x1D,        // +04 add a,0x1D
+        0x77,              // +06 ld (hl),a
+        0x47,              // +07 ld b,a
+        0x07,              // +08 rlca
+        0xA8,              // +09 xor b
+        0x4F,              // +0A ld c,a
+        0xCB, 0x31,        // +0B swap c
+        0x81,              // +0D add a,c
+        0xE5,              // +0E push hl
+        0x26, 0x00,        // +0F ld h,0
+        0x6F,              // +11 ld l,a
+        0x29,              // +12 add hl,hl
+        0x19,              // +13 add hl,de
+        0x7D,              // +14 ld a,l
+        0xE1,              // +15 pop hl
+        0x23,              // +16 inc hl            0xC001
+        0x34,              // +17 inc (hl)
+        0xAE,              // +18 xor (hl)
+        0xE6, 0x7F,        // +19 and 0x7F
+        0xC9,              // +1B ret
+    };
+}
+
+// The RAM variants: at kCopyAddress, copies the code image stored behind it
+// into RAM, puts DE back at the start of the map and jumps to the loop. The
+// image is the loop with the routine 0x20 bytes behind it (work RAM), or the
+// routine alone (high RAM, called from the loop at kRomLoopForHighRam).
+std::vector<uint8_t> CopyToRam(BenchLoop loop) {
+    std::vector<uint8_t> image;
+    uint16_t dest = 0, entry = 0;
+    if (loop == BenchLoop::WorkRam) {
+        dest = entry = kWorkRamLoop;
+        image = BusyLoop(uint16_t(kWorkRamLoop + 0x20));
+        image.resize(0x20, 0x00);
+    } else {
+        dest = kHighRamMix;
+        entry = kRomLoopForHighRam;
+    }
+    const auto mix = MixRoutine();
+    image.insert(image.end(), mix.begin(), mix.end());
+    const uint16_t source = kCopyAddress + 0x20;
+    std::vector<uint8_t> code = {
+        0x21,
+        uint8_t(source),
+        uint8_t(source >> 8),  // 0300 ld hl,image
+        0x01,
+        uint8_t(dest),
+        uint8_t(dest >> 8),  // 0303 ld bc,dest
+        0x1E,
+        uint8_t(image.size()),  // 0306 ld e,length
+        0x2A,                   // 0308 copy: ld a,(hl+)
+        0x02,                   // 0309 ld (bc),a
+        0x03,                   // 030A inc bc
+        0x1D,                   // 030B dec e
+        0x20,
+        0xFA,  // 030C jr nz,copy
+        0x11,
+        0x00,
+        0x98,  // 030E ld de,0x9800
+        0xC3,
+        uint8_t(entry),
+        uint8_t(entry >> 8),  // 0311 jp entry
+    };
+    std::vector<uint8_t> out(0x20 + image.size(), 0x00);
+    std::copy(code.begin(), code.end(), out.begin());
+    std::copy(image.begin(), image.end(), out.begin() + 0x20);
+    return out;
+}
+
 }  // namespace
 
-RomBuilder BenchmarkCartridge(int spritesPerLine) {
+RomBuilder BenchmarkCartridge(int spritesPerLine, BenchLoop loop) {
     if (spritesPerLine < 0 || spritesPerLine > kMaxBenchSprites)
         throw std::invalid_argument("BenchmarkCartridge: spritesPerLine must be 0..10");
 
@@ -116,42 +222,17 @@ RomBuilder BenchmarkCartridge(int spritesPerLine) {
                         0xEA, 0x00, 0xC0,  // 018B ld (0xC000),a
                         0x11, 0x00, 0x98,  // 018E ld de,0x9800
                         0xFB,              // 0191 ei
-                        // The busy loop: DE walks the background map.
-                        0xCD, 0x00, 0x02,  // 0192 loop: call mix
-                        0x12,              // 0195 ld (de),a
-                        0x13,              // 0196 inc de
-                        0x7A,              // 0197 ld a,d
-                        0xFE, 0x9C,        // 0198 cp 0x9C
-                        0x20, 0x03,        // 019A jr nz,+3
-                        0x11, 0x00, 0x98,  // 019C ld de,0x9800
-                        0x18, 0xF1,        // 019F jr loop
                     });
+    if (loop == BenchLoop::Rom) {
+        rom.Put(kLoopAddress, BusyLoop(kMixAddress));
+    } else {
+        rom.Put(kLoopAddress, {0xC3, 0x00, 0x03});  // 0192 jp 0x0300
+        rom.Put(kCopyAddress, CopyToRam(loop));
+        // The high-RAM variant's loop stays in the cartridge.
+        if (loop == BenchLoop::HighRam) rom.Put(kRomLoopForHighRam, BusyLoop(kHighRamMix));
+    }
 
-    // mix: A = the next tile number; uses B, C, HL and the stack.
-    rom.Put(0x0200, {
-                        0x21, 0x00, 0xC0,  // 0200 ld hl,0xC000
-                        0x7E,              // 0203 ld a,(hl)
-                        0xC6, 0x1D,        // 0204 add a,0x1D
-                        0x77,              // 0206 ld (hl),a
-                        0x47,              // 0207 ld b,a
-                        0x07,              // 0208 rlca
-                        0xA8,              // 0209 xor b
-                        0x4F,              // 020A ld c,a
-                        0xCB, 0x31,        // 020B swap c
-                        0x81,              // 020D add a,c
-                        0xE5,              // 020E push hl
-                        0x26, 0x00,        // 020F ld h,0
-                        0x6F,              // 0211 ld l,a
-                        0x29,              // 0212 add hl,hl
-                        0x19,              // 0213 add hl,de
-                        0x7D,              // 0214 ld a,l
-                        0xE1,              // 0215 pop hl
-                        0x23,              // 0216 inc hl            0xC001
-                        0x34,              // 0217 inc (hl)
-                        0xAE,              // 0218 xor (hl)
-                        0xE6, 0x7F,        // 0219 and 0x7F
-                        0xC9,              // 021B ret
-                    });
+    rom.Put(kMixAddress, MixRoutine());
 
     // VBlank: sprites of band 0, LYC for the end of band 0, scroll, count.
     rom.Put(0x0220, {

@@ -48,8 +48,10 @@ std::string MakeTempDir();
 
 // The benchmark cartridge: a busy loop of loads, arithmetic, calls and video
 // RAM writes with the LCD and sprites on and the VBlank interrupt enabled.
-// spritesPerLine: how many sprites cross every screen line (0 or up to 10).
+// spritesPerLine: how many sprites cross every screen line (0 or up to 10);
+// loop: where the busy loop's code runs.
 constexpr int kMaxBenchSprites = 10;
-RomBuilder BenchmarkCartridge(int spritesPerLine = 0);
+enum class BenchLoop { Rom, WorkRam, HighRam };
+RomBuilder BenchmarkCartridge(int spritesPerLine = 0, BenchLoop loop = BenchLoop::Rom);
 
 }  // namespace wenlo::test

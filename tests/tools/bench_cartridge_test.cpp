@@ -8,8 +8,8 @@
 #include "core/bus.h"
 #include "core/cpu.h"
 #include "core/io_regs.h"
-#include "core/timing.h"
 #include "core/scheduler.h"
+#include "core/timing.h"
 #include "tests/support/rom_builder.h"
 
 namespace wenlo {
@@ -57,25 +57,52 @@ TEST(BenchmarkCartridge, EveryVisibleLineIsCrossedByTheAskedNumberOfSprites) {
 }
 
 TEST(BenchmarkCartridge, KeepsInterruptsTheLoopAndVideoRamBusy) {
-    auto m = test::MakeMachine(test::BenchmarkCartridge(10), "bench");
-    for (int i = 0; i < kStartFrames * kLines; ++i) RunScanline(*m);
-    EXPECT_EQ(m->LCDC, 0x97);  // display on, tiles at 0x8000, 8x16 sprites
-    EXPECT_EQ(m->IE, 0x03);
-    EXPECT_EQ(m->IME, 1);
+    for (auto loop : {test::BenchLoop::Rom, test::BenchLoop::WorkRam, test::BenchLoop::HighRam}) {
+        SCOPED_TRACE(int(loop));
+        auto m = test::MakeMachine(test::BenchmarkCartridge(10, loop), "bench");
+        for (int i = 0; i < kStartFrames * kLines; ++i) RunScanline(*m);
+        EXPECT_EQ(m->LCDC, 0x97);  // display on, tiles at 0x8000, 8x16 sprites
+        EXPECT_EQ(m->IE, 0x03);
+        EXPECT_EQ(m->IME, 1);
 
-    const uint16_t frames = FrameCounter(*m);
-    const uint8_t scx = m->SCX, mix = ReadByte(*m, 0xC000);
-    const auto map = std::vector<uint8_t>(m->VideoRam.begin() + 0x1800, m->VideoRam.begin() + 0x1C00);
-    for (int i = 0; i < 10 * kLines; ++i) RunScanline(*m);
+        const uint16_t frames = FrameCounter(*m);
+        const uint8_t scx = m->SCX, mix = ReadByte(*m, 0xC000);
+        const auto map = std::vector<uint8_t>(m->VideoRam.begin() + 0x1800, m->VideoRam.begin() + 0x1C00);
+        for (int i = 0; i < 10 * kLines; ++i) RunScanline(*m);
 
-    EXPECT_EQ(FrameCounter(*m), frames + 10);  // the VBlank handler, once a frame
-    EXPECT_EQ(uint8_t(m->SCX - scx), 10);
-    EXPECT_NE(ReadByte(*m, 0xC000), mix);  // the busy loop's routine ran
-    EXPECT_NE(std::vector<uint8_t>(m->VideoRam.begin() + 0x1800, m->VideoRam.begin() + 0x1C00), map);
-    // Between frames the loop is at its top or inside its routine (a call and
-    // a push deep): nothing is left on the stack by the handlers.
-    EXPECT_GE(m->regSP, 0xFFFA);
-    EXPECT_LE(m->regSP, 0xFFFE);
+        EXPECT_EQ(FrameCounter(*m), frames + 10);  // the VBlank handler, once a frame
+        EXPECT_EQ(uint8_t(m->SCX - scx), 10);
+        EXPECT_NE(ReadByte(*m, 0xC000), mix);  // the busy loop's routine ran
+        EXPECT_NE(std::vector<uint8_t>(m->VideoRam.begin() + 0x1800, m->VideoRam.begin() + 0x1C00), map);
+        // Between frames the loop is at its top or inside its routine (a call and
+        // a push deep): nothing is left on the stack by the handlers.
+        EXPECT_GE(m->regSP, 0xFFFA);
+        EXPECT_LE(m->regSP, 0xFFFE);
+    }
+}
+
+TEST(BenchmarkCartridge, RamVariantsRunTheirCodeInRam) {
+    // Where the program counter stands at the end of each line: the work-RAM
+    // loop spends nearly all its time in its copy, the high-RAM variant more
+    // than half of it in its routine (20 of the 29 instructions a turn).
+    struct Case {
+        test::BenchLoop loop;
+        int32_t first, last;  // the copied code
+        int atLeastPercent;
+    };
+    const Case cases[] = {{test::BenchLoop::WorkRam, 0xD000, 0xD03B, 90},
+                          {test::BenchLoop::HighRam, 0xFF80, 0xFF9B, 50}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.loop));
+        auto m = test::MakeMachine(test::BenchmarkCartridge(0, c.loop), "bench");
+        for (int i = 0; i < kStartFrames * kLines; ++i) RunScanline(*m);
+        int inside = 0;
+        for (int i = 0; i < 10 * kLines; ++i) {
+            RunScanline(*m);
+            if (m->regPC >= c.first && m->regPC <= c.last) ++inside;
+        }
+        EXPECT_GE(inside * 100, c.atLeastPercent * 10 * kLines);
+    }
 }
 
 TEST(BenchmarkCartridge, RefusesSpriteCountsItCannotLayOut) {
