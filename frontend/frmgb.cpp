@@ -19,6 +19,7 @@
 #include "core/cartridge.h"
 #include "core/cpu.h"
 #include "core/scheduler.h"
+#include "frontend/app_paths.h"
 #include "frontend/frmabout.h"
 #include "frontend/frmrom.h"
 #include "frontend/keymap.h"
@@ -305,7 +306,7 @@ void frmGB::EnableMachineCommands() {
 
 QString frmGB::OpenRomDialog() {
     const QString path =
-        dialogs_->OpenFile(this, "Open GameBoy ROM...", QCoreApplication::applicationDirPath(),
+        dialogs_->OpenFile(this, "Open GameBoy ROM...", RomDialogFolder(),
                            {"GameBoy ROMs (*.gb)", "GameBoy Color ROMs(*.gbc)", "All Files (*.*)"});
     return path;
 }
@@ -424,21 +425,25 @@ void frmGB::closeEvent(QCloseEvent* e) {
 // ---- Save states ---------------------------------------------------------
 
 void frmGB::mnuSave_Click() {
+    const StateLocation where = StateLocationFor(*m_);
     std::string error;
-    if (SaveState(*m_, &error)) return;
+    if (WriteStateFile(*m_, QFile::encodeName(where.path).toStdString(), &error)) {
+        if (where.perUser)
+            dialogs_->Information(this, kAppTitle, PerUserStateNote(QFileInfo(where.path).absolutePath()));
+        return;
+    }
     dialogs_->Critical(this, kAppTitle,
                        QString("Could not save the state to %1: %2.\nAny earlier state file is kept.")
-                           .arg(QDir::current().filePath(QString::fromStdString(StateFileName(*m_))),
-                                QString::fromStdString(error)));
+                           .arg(where.path, QString::fromStdString(error)));
 }
 
 void frmGB::mnuLoad_Click() {
+    const StateLocation where = StateLocationFor(*m_);
     std::string error;
-    if (LoadState(*m_, &error)) return;
+    if (ReadStateFile(*m_, QFile::encodeName(where.path).toStdString(), &error)) return;
     dialogs_->Critical(this, kAppTitle,
                        QString("Could not load the state from %1: %2.\nThe machine was left as it was.")
-                           .arg(QDir::current().filePath(QString::fromStdString(StateFileName(*m_))),
-                                QString::fromStdString(error)));
+                           .arg(where.path, QString::fromStdString(error)));
 }
 
 // ---- Display -------------------------------------------------------------
