@@ -25,7 +25,11 @@ for f in bin/wenlo bin/wenlo-run share/wenlo/wenlo-demo.gb share/man/man6/wenlo.
 done
 
 "$usr/bin/wenlo-run" --frames 120 --png "$scratch/demo.png" "$usr/share/wenlo/wenlo-demo.gb"
-file "$scratch/demo.png" | tee /dev/stderr | grep -q "PNG image data, 160 x 144"
+# (Not through tee /dev/stderr: that reopens a log file that stderr goes to,
+# and truncates it.)
+kind=$(file "$scratch/demo.png")
+echo "$kind"
+grep -q "PNG image data, 160 x 144" <<<"$kind"
 # Needs no display: the command line is read before any window exists.
 env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/wenlo" --help | grep -q "^usage: wenlo \[ROM\]"
 "$usr/bin/wenlo" --version
