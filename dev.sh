@@ -7,10 +7,21 @@
 #   ./dev.sh bench    build and run the speed benchmark (bench callgrind: instructions per frame)
 #   ./dev.sh sanitize build with AddressSanitizer and UndefinedBehaviorSanitizer
 #                     (clang) and run every test and a short run of each fuzz target
+#   ./dev.sh package  build the Debian package and the tarball (BUILD_DIR/packages)
+#                     and check the package unpacked
+#   ./dev.sh check-metadata  validate the desktop file, AppStream data, manual pages
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake pkg-config libgtest-dev qt6-base-dev libgl-dev libpng-dev sdcc)
+# Only for some commands (installed by those):
+SANITIZE_PACKAGES=(clang libclang-rt-14-dev)
+# qt6-wayland: runs natively on a Wayland desktop instead of through XWayland.
+RUN_PACKAGES=(qt6-wayland)
+# dpkg-dev: dpkg-shlibdeps works out the package's dependencies; file: the
+# package check tells a PNG from anything else.
+PACKAGE_PACKAGES=(dpkg-dev file)
+METADATA_PACKAGES=(desktop-file-utils appstream groff)
 BUILD_DIR=${WENLO_BUILD_DIR:-build}
 JOBS=${WENLO_JOBS:-2}
 
@@ -35,7 +46,7 @@ build() {
 case "${1:-}" in
     run)
         # Only the desktop program (and the demo cartridge placed beside it).
-        install_missing
+        install_missing "${RUN_PACKAGES[@]}"
         cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DWENLO_BUILD_FRONTEND=ON
         cmake --build "$BUILD_DIR" -j "$JOBS" --target wenlo
         exec "$BUILD_DIR/frontend/wenlo"
@@ -54,7 +65,7 @@ case "${1:-}" in
         exec tools/bench.sh "$BUILD_DIR" "${2:-}"
         ;;
     sanitize)
-        install_missing clang libclang-rt-14-dev
+        install_missing "${SANITIZE_PACKAGES[@]}"
         BUILD_DIR=${WENLO_BUILD_DIR:-build-sanitize}
         # The desktop program's Qt Test suites too, even where the folder was
         # configured without them before.
@@ -64,8 +75,19 @@ case "${1:-}" in
             UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
             ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
         ;;
+    package)
+        install_missing "${PACKAGE_PACKAGES[@]}"
+        build
+        rm -rf "$BUILD_DIR/packages"
+        (cd "$BUILD_DIR" && cpack -G "DEB;TGZ")
+        tools/check-package.sh "$BUILD_DIR"/packages/wenlo_*.deb
+        ;;
+    check-metadata)
+        install_missing "${METADATA_PACKAGES[@]}"
+        tools/check-metadata.sh
+        ;;
     *)
-        echo "usage: $0 run | test | bench | sanitize" >&2
+        echo "usage: $0 run | test | bench | sanitize | package | check-metadata" >&2
         exit 2
         ;;
 esac

@@ -19,6 +19,10 @@ void QtDialogs::Critical(QWidget* parent, const QString& title, const QString& t
     QMessageBox::critical(parent, title, text, QMessageBox::Ok);
 }
 
+void QtDialogs::Information(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::information(parent, title, text, QMessageBox::Ok);
+}
+
 QString QtDialogs::InputBox(QWidget* parent, const QString& prompt, const QString& title,
                             const QString& defaultText) {
     bool ok = false;

@@ -25,6 +25,9 @@ public:
     // Modal message box with the error icon and a single OK button.
     virtual void Critical(QWidget* parent, const QString& title, const QString& text) = 0;
 
+    // Modal message box with the information icon and a single OK button.
+    virtual void Information(QWidget* parent, const QString& title, const QString& text) = 0;
+
     // Modal input box with OK and Cancel. Returns the typed text, or an empty
     // string when cancelled.
     virtual QString InputBox(QWidget* parent, const QString& prompt, const QString& title,
@@ -43,6 +46,7 @@ public:
     QString OpenFile(QWidget* parent, const QString& title, const QString& folder,
                      const QStringList& filters) override;
     void Critical(QWidget* parent, const QString& title, const QString& text) override;
+    void Information(QWidget* parent, const QString& title, const QString& text) override;
     QString InputBox(QWidget* parent, const QString& prompt, const QString& title,
                      const QString& defaultText) override;
     void OpenUrl(const QUrl& url) override;

@@ -13,6 +13,7 @@
 
 #include "core/cartridge.h"
 #include "core/lifecycle.h"
+#include "frontend/app_paths.h"
 #include "frontend/frmabout.h"
 #include "frontend/frmrom.h"
 #include "frontend/picture_box.h"
@@ -86,7 +87,7 @@ void frmGB::EnableMachineCommands() { ApplyCommandStates(AfterReset(run_.State()
 
 QString frmGB::OpenRomDialog() {
     const QString path =
-        dialogs_->OpenFile(this, "Open GameBoy ROM...", QCoreApplication::applicationDirPath(),
+        dialogs_->OpenFile(this, "Open GameBoy ROM...", RomDialogFolder(),
                            {"GameBoy ROMs (*.gb)", "GameBoy Color ROMs(*.gbc)", "All Files (*.*)"});
     return path;
 }
@@ -168,26 +169,31 @@ void frmGB::closeEvent(QCloseEvent* e) {
 // ---- Save states ---------------------------------------------------------
 
 void frmGB::mnuSave_Click() {
+    const StateLocation where = StateLocationFor(*m_, StateFolder());
     std::string error;
-    if (SaveState(*m_, stateFolder_, &error)) return;
+    if (WriteStateFile(*m_, QFile::encodeName(where.path).toStdString(), &error)) {
+        if (where.perUser)
+            dialogs_->Information(this, kAppTitle, PerUserStateNote(QFileInfo(where.path).absolutePath()));
+        return;
+    }
     dialogs_->Critical(this, kAppTitle,
                        QString("Could not save the state to %1: %2.\nAny earlier state file is kept.")
-                           .arg(StateFileShown(), QString::fromStdString(error)));
+                           .arg(where.path, QString::fromStdString(error)));
 }
 
 void frmGB::mnuLoad_Click() {
+    const StateLocation where = StateLocationFor(*m_, StateFolder());
     std::string error;
-    if (LoadState(*m_, stateFolder_, &error)) return;
+    if (ReadStateFile(*m_, QFile::encodeName(where.path).toStdString(), &error)) return;
     dialogs_->Critical(this, kAppTitle,
                        QString("Could not load the state from %1: %2.\nThe machine was left as it was.")
-                           .arg(StateFileShown(), QString::fromStdString(error)));
+                           .arg(where.path, QString::fromStdString(error)));
 }
 
-QString frmGB::StateFileShown() const {
-    const QString name = QFile::decodeName(StateFileName(*m_).c_str());
-    const QDir folder =
-        stateFolder_.empty() ? QDir::current() : QDir(QFile::decodeName(stateFolder_.c_str()));
-    return folder.filePath(name);
+// The cartridge's folder, made current at its load; before any load, the
+// current directory.
+QString frmGB::StateFolder() const {
+    return stateFolder_.empty() ? QDir::currentPath() : QFile::decodeName(stateFolder_.c_str());
 }
 
 // ---- Display -------------------------------------------------------------

@@ -149,7 +149,7 @@ private:
     void SetDebuggerShown(bool shown);
     void ShowState(bool withCB);
     // The state file's full path as messages show it.
-    QString StateFileShown() const;
+    QString StateFolder() const;
     bool OwnsKeyEvents() const;
     static QString DroppedCartridge(const QMimeData* mime);
 

@@ -56,9 +56,10 @@ bool WriteStateFile(const Machine&, const std::string& path, std::string* error,
 bool ReadStateFile(Machine&, const std::string& path, std::string* error = nullptr);
 bool ReadStateFile(Machine&, const std::string& path, std::string* error, WriteFault* fault);
 
-// The Save State and Load State commands: WriteStateFile / ReadStateFile on
-// StateFileName(m) in the current directory (the cartridge's folder once it
-// was chosen through the open-file dialog).
+// WriteStateFile / ReadStateFile on StateFileName(m) in the current
+// directory. The desktop program's Save State and Load State choose the
+// folder themselves (beside the cartridge, or the per-user data folder where
+// that cannot be written: frontend/app_paths.h).
 bool SaveState(const Machine&, std::string* error = nullptr);
 bool LoadState(Machine&, std::string* error = nullptr);
 

@@ -25,6 +25,14 @@ void ApplyPresses(Machine& m, const std::vector<KeyPress>& presses, int64_t fram
 
 int RunMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const ParseResult parsed = ParseRunOptions(args);
+    if (parsed.info == InfoRequest::Help) {
+        out << UsageText();
+        return kExitOk;
+    }
+    if (parsed.info == InfoRequest::Version) {
+        out << VersionText();
+        return kExitOk;
+    }
     if (!parsed.options) {
         err << "wenlo-run: " << parsed.error << "\n" << UsageText();
         return kExitUsage;

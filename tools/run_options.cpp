@@ -35,6 +35,11 @@ std::optional<int64_t> ParseCount(const std::string& text, int64_t limit) {
 // figure (frame * kLinesPerFrame lines) far from overflow and is days of emulation.
 constexpr int64_t kMaxFrames = 1'000'000'000;
 
+bool TakesValue(const std::string& arg) {
+    return arg == "--frames" || arg == "--mode" || arg == "--png" || arg == "--state" ||
+           arg == "--load-state" || arg == "--press";
+}
+
 std::optional<KeyPress> ParsePress(const std::string& text, std::string& error) {
     const size_t first = text.find(':');
     const size_t second = first == std::string::npos ? std::string::npos : text.find(':', first + 1);
@@ -72,7 +77,8 @@ std::optional<uint8_t> KeyCodeFromName(const std::string& name) {
 std::string UsageText() {
     return std::string(
                "usage: wenlo-run [--frames N] [--mode 0|1|2] [--png FILE] [--state FILE]\n"
-               "                 [--load-state FILE] [--press KEY:FROM:TO]... [--bench] ROM\n") +
+               "                 [--load-state FILE] [--press KEY:FROM:TO]... [--bench] [--report] ROM\n"
+               "       wenlo-run --help | --version\n") +
            "  --frames N          run N frames of " + std::to_string(kLinesPerFrame) +
            " scanlines (default 600)\n"
            "  --mode M            display mode: 0 = 1x1, 1 = 2x2, 2 = 2x2 interlaced\n"
@@ -81,19 +87,34 @@ std::string UsageText() {
            "  --load-state FILE   load a state file before the run\n"
            "  --press KEY:FROM:TO hold KEY (right left up down a b select start)\n"
            "                      from frame FROM up to, not including, frame TO\n"
-           "  --bench             print frames, seconds, frames per second and speed\n";
+           "  --bench             print frames, seconds, frames per second and speed\n"
+           "  --report            print what the cartridge used that this machine does differently\n"
+           "  --help              print this text and exit\n"
+           "  --version           print the version and exit\n";
 }
 
+std::string VersionText() { return "wenlo-run " WENLO_VERSION "\n"; }
+
 ParseResult ParseRunOptions(const std::vector<std::string>& args) {
+    // Asked for anywhere, help or the version wins over whatever else is wrong.
+    InfoRequest info = InfoRequest::None;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (TakesValue(args[i]))
+            ++i;  // its value is not an option, whatever it reads
+        else if (args[i] == "--help")
+            info = InfoRequest::Help;
+        else if (args[i] == "--version" && info == InfoRequest::None)
+            info = InfoRequest::Version;
+    }
+    if (info != InfoRequest::None) return ParseResult{std::nullopt, {}, info};
+
     RunOptions options;
     bool haveRom = false;
     auto fail = [](std::string why) { return ParseResult{std::nullopt, std::move(why)}; };
 
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const bool takesValue = arg == "--frames" || arg == "--mode" || arg == "--png" || arg == "--state" ||
-                                arg == "--load-state" || arg == "--press";
-        if (takesValue) {
+        if (TakesValue(arg)) {
             if (i + 1 >= args.size()) return fail(arg + " needs a value");
             const std::string& value = args[++i];
             if (arg == "--frames") {
@@ -120,6 +141,8 @@ ParseResult ParseRunOptions(const std::vector<std::string>& args) {
             }
         } else if (arg == "--bench") {
             options.bench = true;
+        } else if (arg == "--report") {
+            options.report = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return fail("unknown option '" + arg + "'");
         } else if (haveRom) {

@@ -1,7 +1,8 @@
 // The command line of the headless runner:
 //
 //   wenlo-run [--frames N] [--mode 0|1|2] [--png FILE] [--state FILE]
-//             [--load-state FILE] [--press KEY:FROM:TO]... [--bench] ROM
+//             [--load-state FILE] [--press KEY:FROM:TO]... [--bench] [--report] ROM
+//   wenlo-run --help | --version
 //
 // Parsing is kept apart from running so that every good and bad command line
 // can be checked without starting a machine.
@@ -30,24 +31,35 @@ struct RunOptions {
     std::string loadStatePath;  // empty: no state loaded before the run
     std::vector<KeyPress> presses;
     bool bench = false;
+    bool report = false;  // print what the cartridge used that this machine does differently
     std::string romPath;
 };
 
+// What a command line asks for besides a run.
+enum class InfoRequest { None, Help, Version };
+
 // The result of parsing: the options, or (options empty) the reason the
-// command line was refused.
+// command line was refused, or (options empty, error empty) a request for
+// the usage or the version.
 struct ParseResult {
     std::optional<RunOptions> options;
     std::string error;
+    InfoRequest info = InfoRequest::None;
 };
 
 // args excludes the program name. Refuses unknown options, a missing value,
 // numbers that are not plain non-negative decimals (or do not fit), a key
 // name outside right left up down a b select start, FROM > TO, a mode outside
-// 0..2, and a missing or second ROM argument.
+// 0..2, and a missing or second ROM argument. --help or --version anywhere
+// (not as another option's value) asks for that instead of a run, --help
+// first.
 ParseResult ParseRunOptions(const std::vector<std::string>& args);
 
-// The usage text printed (to stderr) with a refusal.
+// The usage text printed to stderr with a refusal, and to stdout for --help.
 std::string UsageText();
+
+// The line --version prints: "wenlo-run " and the project's version.
+std::string VersionText();
 
 // Game Boy key code for a key name ("right", "a", ...); nullopt if unknown.
 std::optional<uint8_t> KeyCodeFromName(const std::string& name);

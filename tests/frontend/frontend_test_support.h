@@ -38,6 +38,7 @@ public:
 
     QList<OpenCall> openCalls;
     QList<Message> criticals;
+    QList<Message> informations;
     QStringList inputPrompts;  // "title|prompt|default"
     QList<QUrl> urls;
     int endProcessCalls = 0;
@@ -49,6 +50,9 @@ public:
     }
     void Critical(QWidget*, const QString& title, const QString& text) override {
         criticals.append({title, text});
+    }
+    void Information(QWidget*, const QString& title, const QString& text) override {
+        informations.append({title, text});
     }
     QString InputBox(QWidget*, const QString& prompt, const QString& title, const QString& def) override {
         inputPrompts.append(title + "|" + prompt + "|" + def);

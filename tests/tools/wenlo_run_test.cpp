@@ -138,6 +138,39 @@ TEST(WenloRunArgs, BadLinesPrintUsageAndExitTwo) {
     }
 }
 
+TEST(WenloRunArgs, HelpAndVersionGoToStandardOutputAndExitZero) {
+    const struct {
+        const char* line;
+        const char* starts;  // what standard output begins with
+    } cases[] = {
+        {"--help", "usage: wenlo-run"},
+        {"--version", "wenlo-run " WENLO_VERSION "\n"},
+        {"--frames 9 --help g.gb", "usage: wenlo-run"},  // asked for anywhere
+        {"--bogus --help", "usage: wenlo-run"},          // even beside a fault
+        {"--version --help", "usage: wenlo-run"},        // help first
+        {"--frames 5 --version", "wenlo-run "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::ostringstream out, err;
+        EXPECT_EQ(tools::RunMain(Words(c.line), out, err), tools::kExitOk);
+        EXPECT_EQ(out.str().rfind(c.starts, 0), 0u) << out.str();
+        EXPECT_TRUE(err.str().empty());
+    }
+    // The usage lists every option; the version line is all --version prints.
+    std::ostringstream out, err;
+    tools::RunMain({"--help"}, out, err);
+    for (const char* option : {"--frames", "--mode", "--png", "--state", "--load-state", "--press", "--bench",
+                               "--report", "--version"})
+        EXPECT_NE(out.str().find(option), std::string::npos) << option;
+    // As another option's value it is that value, and refused as one.
+    EXPECT_EQ(ParseRunOptions(Words("--png --help g.gb")).info, tools::InfoRequest::None);
+    EXPECT_EQ(ParseRunOptions(Words("--png --help g.gb")).options->pngPath, "--help");
+    EXPECT_FALSE(ParseRunOptions(Words("--frames --version g.gb")).options.has_value());
+    EXPECT_TRUE(ParseRunOptions(Words("--report g.gb")).options->report);
+    EXPECT_FALSE(ParseRunOptions(Words("g.gb")).options->report);
+}
+
 // ---- the binary: exit codes and messages -----------------------------------
 
 TEST(WenloRunBinary, CartridgesThatDoNotLoadFailWithTheLoadMessage) {
@@ -152,6 +185,16 @@ TEST(WenloRunBinary, CartridgesThatDoNotLoadFailWithTheLoadMessage) {
         EXPECT_EQ(o.exitCode, 2);
         EXPECT_EQ(o.err, "Failed to Load ROM.\n");
     }
+}
+
+TEST(WenloRunBinary, HelpAndVersionExitZero) {
+    const auto help = test::RunBinary({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out, tools::UsageText());
+    EXPECT_TRUE(help.err.empty());
+    const auto version = test::RunBinary({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "wenlo-run " WENLO_VERSION "\n");
 }
 
 TEST(WenloRunBinary, BadArgumentsGiveUsageAndGoodOnesSucceed) {
