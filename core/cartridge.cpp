@@ -6,6 +6,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "core/compat_hooks.h"
+
 namespace wenlo {
 
 namespace {
@@ -72,6 +74,7 @@ bool LoadRomImage(Machine& m, std::vector<uint8_t> image, const std::string& pat
     m.RamBank = 1;
     m.RomBank = 1;
     m.RamEnabled = 0;
+    CompatCartridgeLoaded(m);
     if (m.host) m.host->SetCaption("Wenlo - " + TitleText(m));
     return true;
 }

@@ -22,6 +22,7 @@
 #include "core/cpu.h"
 
 #include "core/alu.h"
+#include "core/compat_hooks.h"
 #include "core/cpu_cb.h"
 
 namespace wenlo {
@@ -242,7 +243,7 @@ inline void ReturnFromInterrupt(Machine& m, uint64_t& pc) {
         case 0x0D: m.regC = alu::Dec(m, m.regC); budget -= 4; break;               // DEC C
         case 0x0E: m.regC = Fetch8(m, pc); budget -= 7; break;                     // LD C,n
         case 0x0F: alu::Rrca(m); budget -= 4; break;                               // RRCA
-        case 0x10: budget -= 10; break;  // STOP: one byte; the next byte runs as the next instruction
+        case 0x10: Note(m.compat, CompatFeature::Stop); budget -= 10; break;  // STOP: one byte; the next byte runs as the next instruction
         case 0x11: LoadPair(m.regD, m.regE, Fetch16(m, pc)); budget -= 7; break;   // LD DE,nn
         case 0x12: Write(m, Pair(m.regD, m.regE), m.regA); budget -= 10; break;    // LD (DE),A
         case 0x13: IncPair(m.regD, m.regE); budget -= 4; break;                    // INC DE
@@ -347,7 +348,7 @@ inline void ReturnFromInterrupt(Machine& m, uint64_t& pc) {
         case 0x73: Write(m, HL(m), m.regE); budget -= 4; break;  // LD (HL),E
         case 0x74: Write(m, HL(m), m.regH); budget -= 4; break;  // LD (HL),H
         case 0x75: Write(m, HL(m), m.regL); budget -= 4; break;  // LD (HL),L
-        case 0x76: budget -= 4; break;  // HALT: a NOP here; nothing waits for an interrupt
+        case 0x76: Note(m.compat, CompatFeature::Halt); budget -= 4; break;  // HALT: a NOP here; nothing waits for an interrupt
         case 0x77: Write(m, HL(m), m.regA); budget -= 4; break;  // LD (HL),A
         case 0x78: m.regA = m.regB; budget -= 4; break;          // LD A,B
         case 0x79: m.regA = m.regC; budget -= 4; break;          // LD A,C
@@ -446,40 +447,40 @@ inline void ReturnFromInterrupt(Machine& m, uint64_t& pc) {
         case 0xD0: budget -= Return(m, pc, m.flagC == 0) ? 20 : 8; break;           // RET NC
         case 0xD1: PopPair(m, m.regD, m.regE); budget -= 8; break;                  // POP DE
         case 0xD2: budget -= JumpAbsolute(m, pc, m.flagC == 0) ? 20 : 8; break;     // JP NC,nn
-        case 0xD3: budget -= 4; break;                                              // undefined: NOP
+        case 0xD3: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= 4; break;  // undefined: NOP
         case 0xD4: budget -= Call(m, pc, m.flagC == 0) ? 24 : 12; break;            // CALL NC,nn
         case 0xD5: PushPair(m, m.regD, m.regE); budget -= 8; break;                 // PUSH DE
         case 0xD6: alu::Sub(m, Fetch8(m, pc)); budget -= 8; break;                  // SUB n
         case 0xD7: Restart(m, pc, 0x10); budget -= 20; break;                       // RST 10
         case 0xD8: budget -= Return(m, pc, m.flagC == 1) ? 20 : 8; break;           // RET C
-        case 0xD9: ReturnFromInterrupt(m, pc); budget -= 16; break;                 // RETI
+        case 0xD9: ReturnFromInterrupt(m, pc); CompatInterruptReturn(m.compat); budget -= 16; break;  // RETI
         case 0xDA: budget -= JumpAbsolute(m, pc, m.flagC == 1) ? 20 : 8; break;     // JP C,nn
-        case 0xDB: budget -= 4; break;                                              // undefined: NOP
+        case 0xDB: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= 4; break;  // undefined: NOP
         case 0xDC: budget -= Call(m, pc, m.flagC == 1) ? 24 : 12; break;            // CALL C,nn
-        case 0xDD: budget -= 4; break;                                              // undefined: NOP
+        case 0xDD: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= 4; break;  // undefined: NOP
         case 0xDE: alu::Sbc(m, Fetch8(m, pc)); budget -= 4; break;                  // SBC A,n
         case 0xDF: Restart(m, pc, 0x18); budget -= 20; break;                       // RST 18
         case 0xE0: Write(m, 0xFF00u + Fetch8(m, pc), m.regA); budget -= 8; break;   // LDH (n),A
         case 0xE1: PopPair(m, m.regH, m.regL); budget -= 8; break;                  // POP HL
         case 0xE2: Write(m, 0xFF00u + m.regC, m.regA); budget -= 8; break;          // LD (C),A
-        case 0xE3: budget -= 4; break;                                              // undefined: NOP
-        case 0xE4: budget -= 4; break;                                              // undefined: NOP
+        case 0xE3: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= 4; break;  // undefined: NOP
+        case 0xE4: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= 4; break;  // undefined: NOP
         case 0xE5: PushPair(m, m.regH, m.regL); budget -= 8; break;                 // PUSH HL
         case 0xE6: alu::And(m, Fetch8(m, pc)); budget -= 8; break;                  // AND n
         case 0xE7: Restart(m, pc, 0x20); budget -= 20; break;                       // RST 20
         case 0xE8: m.regSP = alu::OffsetSp(m, Fetch8(m, pc)); budget -= 16; break;  // ADD SP,e
         case 0xE9: pc = HL(m); budget -= 8; break;                                  // JP (HL)
         case 0xEA: Write(m, Fetch16(m, pc), m.regA); budget -= 8; break;            // LD (nn),A
-        case 0xEB: budget -= 4; break;                                              // undefined: NOP
-        case 0xEC: budget -= 4; break;                                              // undefined: NOP
-        case 0xED: budget -= 4; break;                                              // undefined: NOP
+        case 0xEB: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= 4; break;  // undefined: NOP
+        case 0xEC: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= 4; break;  // undefined: NOP
+        case 0xED: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= 4; break;  // undefined: NOP
         case 0xEE: alu::Xor(m, Fetch8(m, pc)); budget -= 4; break;                  // XOR n
         case 0xEF: Restart(m, pc, 0x28); budget -= 20; break;                       // RST 28
         case 0xF0: m.regA = Read(m, 0xFF00u + Fetch8(m, pc)); budget -= 8; break;   // LDH A,(n)
         case 0xF1: PopAf(m); budget -= 8; break;                                    // POP AF
         case 0xF2: m.regA = Read(m, 0xFF00u + m.regC); budget -= 8; break;          // LD A,(C)
         case 0xF3: m.IME = 0; budget -= 4; break;                                   // DI
-        case 0xF4: budget -= 4; break;                                              // undefined: NOP
+        case 0xF4: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= 4; break;  // undefined: NOP
         case 0xF5: PushPair(m, m.regA, ComposeF(m)); budget -= 8; break;            // PUSH AF
         case 0xF6: alu::Or(m, Fetch8(m, pc)); budget -= 4; break;                   // OR n
         case 0xF7: Restart(m, pc, 0x30); budget -= 20; break;                       // RST 30
@@ -487,8 +488,8 @@ inline void ReturnFromInterrupt(Machine& m, uint64_t& pc) {
         case 0xF9: m.regSP = int32_t(HL(m)); budget -= 4; break;                    // LD SP,HL
         case 0xFA: m.regA = Read(m, Fetch16(m, pc)); budget -= 16; break;           // LD A,(nn)
         case 0xFB: m.IME = 1; budget -= 4; break;                                   // EI: at once, no delay
-        case 0xFC: budget -= 4; break;                                              // undefined: NOP
-        case 0xFD: budget -= 4; break;                                              // undefined: NOP
+        case 0xFC: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= 4; break;  // undefined: NOP
+        case 0xFD: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= 4; break;  // undefined: NOP
         case 0xFE: alu::Cp(m, Fetch8(m, pc)); budget -= 8; break;                   // CP n
         case 0xFF: Restart(m, pc, 0x38); budget -= 20; break;                       // RST 38
     }

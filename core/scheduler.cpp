@@ -1,6 +1,7 @@
 #include "core/scheduler.h"
 
 #include "core/bus.h"
+#include "core/compat_hooks.h"
 #include "core/cpu.h"
 #include "core/io_regs.h"
 #include "core/timing.h"
@@ -48,6 +49,7 @@ void DispatchInterrupt(Machine& m) {
     m.regSP = int32_t(uint32_t(m.regSP) - 2);
     WriteByte(m, m.regSP, uint8_t(m.regPC & 0xFF));
     WriteByte(m, int32_t(uint32_t(m.regSP) + 1), uint8_t((m.regPC >> 8) & 0xFF));
+    CompatDispatch(m);
     for (int bit = 4; bit >= 0; --bit) {
         if (pending & (1 << bit)) {
             m.regPC = 0x40 + 8 * bit;
@@ -90,6 +92,7 @@ void ScanlineTick(Machine& m, bool render) {
             m.host->PumpEvents();
         }
     }
+    CompatLineEnd(m, line);
     m.regSP &= 0xFFFF;
     if (m.IME) DispatchInterrupt(m);
 }

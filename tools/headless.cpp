@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "core/cartridge.h"
+#include "core/compat.h"
 #include "core/scheduler.h"
 #include "input/joypad.h"
 #include "savestate/state_file.h"
@@ -89,6 +90,7 @@ int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err)
                       static_cast<long long>(options.frames), seconds, fps, fps / kFramesPerSecond);
         out << line;
     }
+    if (options.report) out << CompatReportText(m.compat);
     return kExitOk;
 }
 

@@ -69,7 +69,7 @@ std::optional<uint8_t> KeyCodeFromName(const std::string& name) {
 
 std::string UsageText() {
     return "usage: wenlo-run [--frames N] [--mode 0|1|2] [--png FILE] [--state FILE]\n"
-           "                 [--load-state FILE] [--press KEY:FROM:TO]... [--bench] ROM\n"
+           "                 [--load-state FILE] [--press KEY:FROM:TO]... [--bench] [--report] ROM\n"
            "  --frames N          run N frames of 154 scanlines (default 600)\n"
            "  --mode M            display mode: 0 = 1x1, 1 = 2x2, 2 = 2x2 interlaced\n"
            "  --png FILE          write the picture as PNG after the run\n"
@@ -77,7 +77,11 @@ std::string UsageText() {
            "  --load-state FILE   load a state file before the run\n"
            "  --press KEY:FROM:TO hold KEY (right left up down a b select start)\n"
            "                      from frame FROM up to, not including, frame TO\n"
-           "  --bench             print frames, seconds, frames per second and speed\n";
+           "  --bench             print frames, seconds, frames per second and speed\n"
+           "  --report            after the run, print what the cartridge used that this\n"
+           "                      machine does differently from the handheld: one line\n"
+           "                      'feature count first-frame explanation' each, likeliest\n"
+           "                      culprit first, then a line beginning 'compat:'\n";
 }
 
 ParseResult ParseRunOptions(const std::vector<std::string>& args) {
@@ -116,6 +120,8 @@ ParseResult ParseRunOptions(const std::vector<std::string>& args) {
             }
         } else if (arg == "--bench") {
             options.bench = true;
+        } else if (arg == "--report") {
+            options.report = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return fail("unknown option '" + arg + "'");
         } else if (haveRom) {

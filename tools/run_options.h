@@ -1,7 +1,7 @@
 // The command line of the headless runner:
 //
 //   wenlo-run [--frames N] [--mode 0|1|2] [--png FILE] [--state FILE]
-//             [--load-state FILE] [--press KEY:FROM:TO]... [--bench] ROM
+//             [--load-state FILE] [--press KEY:FROM:TO]... [--bench] [--report] ROM
 //
 // Parsing is kept apart from running so that every good and bad command line
 // can be checked without starting a machine.
@@ -30,6 +30,7 @@ struct RunOptions {
     std::string loadStatePath;  // empty: no state loaded before the run
     std::vector<KeyPress> presses;
     bool bench = false;
+    bool report = false;
     std::string romPath;
 };
 
