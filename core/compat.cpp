@@ -33,10 +33,14 @@ constexpr size_t kHeaderEnd = 0x150;
 // mode before every byte. What this machine never shows is modes 2 and 3
 // (and the LY=LYC flag): STAT holds mode 1 for exactly one line's budget, the
 // one after line 144, and mode 0 for all the others. So a poll is counted
-// only when it went on through both: at least kStatBusyReads reads in line
-// 144 (mode 0), at least kStatVBlankReads in the mode-1 line, or that line
-// spent inside an interrupt handler (the loop could not see mode 1 either),
-// and kStatBusyReads again in the first line after it outside a handler.
+// only when it went on through both, standing still:
+//  - at least kStatBusyReads reads in line 144 (mode 0);
+//  - at least kStatVBlankReads in the mode-1 line, or that line spent inside
+//    an interrupt handler (the loop could not see mode 1 either);
+//  - kStatBusyReads again in the first line after it outside a handler,
+//    which ends within 16 bytes of where line 144 ended with B, C, D, E, H
+//    and L as they were then: a loop that only reads and tests, not a copy
+//    loop that checks STAT before each byte and moves on.
 // A loop waiting for mode 0 or 1 leaves within a line of seeing it and never
 // passes. A tight poll (LDH, AND, CP, JR) reads STAT about 11 times a line.
 constexpr uint32_t kStatBusyReads = 8;
@@ -144,6 +148,17 @@ uint8_t HeldKeys(const Machine& m) {
 
 // The newest handler taken has not returned: the stack is still at or below
 // the return address it pushed.
+// B C D E H L in one word: a polling loop leaves them alone.
+uint64_t PollRegisters(const Machine& m) {
+    return uint64_t(m.regB) << 40 | uint64_t(m.regC) << 32 | uint32_t(m.regD) << 24 | uint32_t(m.regE) << 16 |
+           uint32_t(m.regH) << 8 | m.regL;
+}
+
+bool StillInTheLoop(const Machine& m) {
+    const CompatWatch& w = m.compat.watch;
+    return uint32_t(m.regPC) - w.statPollPc + 16u < 32u && PollRegisters(m) == w.statPollRegs;
+}
+
 bool HandlerOpen(const Machine& m) {
     const CompatWatch& w = m.compat.watch;
     return w.handlerDepth > 0 && m.regSP <= w.handlerSp[w.handlerDepth - 1];
@@ -153,7 +168,11 @@ void CheckStatPolling(Machine& m, int line, uint32_t reads) {
     CompatWatch& w = m.compat.watch;
     switch (w.statStage) {
         case kStatIdle:
-            if (line == kVBlankLine && reads >= kStatBusyReads) w.statStage = kStatBusyBeforeVBlank;
+            if (line == kVBlankLine && reads >= kStatBusyReads) {
+                w.statStage = kStatBusyBeforeVBlank;
+                w.statPollPc = uint32_t(m.regPC);
+                w.statPollRegs = PollRegisters(m);
+            }
             break;
         case kStatBusyBeforeVBlank:  // the line that showed mode 1
             w.statStage =
@@ -161,24 +180,10 @@ void CheckStatPolling(Machine& m, int line, uint32_t reads) {
             break;
         case kStatPolledThroughVBlank:
             if (HandlerOpen(m) && line < kLastLine) break;  // not back in the loop yet
-            if (reads >= kStatBusyReads) Note(m.compat, F::StatPolling);
+            if (reads >= kStatBusyReads && StillInTheLoop(m)) Note(m.compat, F::StatPolling);
             w.statStage = kStatIdle;
             break;
         default: w.statStage = kStatIdle; break;
-    }
-}
-
-void CheckJoypadReads(Machine& m, uint32_t reads) {
-    CompatWatch& w = m.compat.watch;
-    if (HeldKeys(m) == w.p1KeysAtWrite) {
-        w.p1StaleReads = 0;
-        w.p1StaleNoted = false;
-        return;
-    }
-    if (w.p1StaleReads < kStaleKeyReads) w.p1StaleReads += reads;
-    if (w.p1StaleReads >= kStaleKeyReads && !w.p1StaleNoted) {
-        Note(m.compat, F::JoypadUnseen);
-        w.p1StaleNoted = true;
     }
 }
 
@@ -292,10 +297,25 @@ void CompatStateLoaded(Machine& m) {
     CompatWatch& w = m.compat.watch;
     w.handlerDepth = 0;
     w.statStage = kStatIdle;
-    w.statReads = w.p1Reads = w.p1StaleReads = 0;
+    w.statReads = w.p1StaleReads = 0;
     w.p1StaleNoted = false;
     w.linePending = false;
     w.p1KeysAtWrite = HeldKeys(m);
+}
+
+void CompatJoypadRead(const Machine& m) {
+    CompatWatch& w = m.compat.watch;
+    // Judged at the read itself: stale is what the keys now held would not give.
+    if (HeldKeys(m) == w.p1KeysAtWrite) {
+        w.p1StaleReads = 0;
+        w.p1StaleNoted = false;
+        return;
+    }
+    if (w.p1StaleReads < kStaleKeyReads) ++w.p1StaleReads;
+    if (w.p1StaleReads >= kStaleKeyReads && !w.p1StaleNoted) {
+        Note(m.compat, F::JoypadUnseen);
+        w.p1StaleNoted = true;
+    }
 }
 
 void CompatCheckPc(Machine& m, uint32_t pc) {
@@ -318,10 +338,8 @@ void CompatCheckPc(Machine& m, uint32_t pc) {
 void CompatCheckPolling(Machine& m, int line) {
     CompatWatch& w = m.compat.watch;
     const uint32_t statReads = w.statReads;
-    const uint32_t p1Reads = w.p1Reads;
-    w.statReads = w.p1Reads = 0;
+    w.statReads = 0;
     CheckStatPolling(m, line, statReads);
-    if (p1Reads != 0) CheckJoypadReads(m, p1Reads);
     w.linePending = w.statStage != kStatIdle;
 }
 

@@ -70,10 +70,11 @@ struct CompatWatch {
     // a closer look (compat_hooks.h); the 0x4000-0x7FFF bits are set while
     // that window holds no bank of this cartridge.
     uint16_t pcRegions = kPcRegionsAlways;
-    bool linePending = false;            // the line now running read STAT or 0xFF00, or a rule waits
-    uint32_t statReads = 0;              // STAT reads in the line now running
-    uint8_t statStage = 0;               // where the STAT polling rule stands (compat.cpp)
-    uint32_t p1Reads = 0;                // 0xFF00 reads in the line now running
+    bool linePending = false;  // the line now running read STAT or 0xFF00, or a rule waits
+    uint32_t statReads = 0;    // STAT reads in the line now running
+    uint8_t statStage = 0;     // where the STAT polling rule stands (compat.cpp)
+    uint32_t statPollPc = 0;   // regPC and B C D E H L where line 144 ended
+    uint64_t statPollRegs = 0;
     uint32_t p1StaleReads = 0;           // reads since the keys changed without a write
     uint8_t p1KeysAtWrite = 0;           // both nibbles as the last 0xFF00 write composed them
     bool p1StaleNoted = false;           // the present stale stretch is counted already

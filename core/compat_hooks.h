@@ -47,15 +47,12 @@ void CompatCheckPolling(Machine&, int line);
 // A bank of this cartridge is now in 0x4000-0x7FFF.
 inline void CompatBankShown(Machine& m) { m.compat.watch.pcRegions &= uint16_t(~kPcRegionsBankWindow); }
 
-// The bus counts the reads of the two registers that games poll.
+// The bus reports the reads of the two registers that games poll.
 inline void CompatStatRead(const Machine& m) {
     ++m.compat.watch.statReads;
     m.compat.watch.linePending = true;
 }
-inline void CompatJoypadRead(const Machine& m) {
-    ++m.compat.watch.p1Reads;
-    m.compat.watch.linePending = true;
-}
+void CompatJoypadRead(const Machine& m);
 
 // At the end of every scanline's bookkeeping (line = the line just run).
 // This runs 154 times a frame whatever the cartridge does, so it is a
