@@ -12,7 +12,7 @@
 // taken, header flags (1). Three rules look once a scanline instead of at
 // every instruction: the code running from an unselected bank, the program
 // counter in unmapped space (both sample regPC where each line's budget
-// ends, so they count lines), and the two polling rules (see compat.cpp).
+// ends, so they count lines), and the STAT polling rule (see compat.cpp).
 #pragma once
 
 #include <cstdint>
@@ -54,7 +54,8 @@ inline void CompatStatRead(const Machine& m) {
 }
 void CompatJoypadRead(const Machine& m);
 
-// At the end of every scanline's bookkeeping (line = the line just run).
+// At the start of every scanline's bookkeeping, once the line's budget has
+// run (line = that line).
 // This runs 154 times a frame whatever the cartridge does, so it is a
 // handful of instructions when nothing needs a look: one bit test on the
 // program counter's 4 KiB region and one flag. It does not look at the

@@ -62,8 +62,10 @@ void DispatchInterrupt(Machine& m) {
 }  // namespace
 
 void ScanlineTick(Machine& m, bool render) {
-    m.STAT &= uint8_t(~io::kStatModeMask);
     const int line = m.LY;
+    // Before the event pump below, where a new cartridge may be loaded.
+    CompatLineEnd(m, line);
+    m.STAT &= uint8_t(~io::kStatModeMask);
     if (line < kVBlankLine) {
         if (render && m.FrameCount % kFrameSkip == 0) DrawLine(m);
         if (m.IME) {
@@ -92,7 +94,6 @@ void ScanlineTick(Machine& m, bool render) {
             m.host->PumpEvents();
         }
     }
-    CompatLineEnd(m, line);
     m.regSP &= 0xFFFF;
     if (m.IME) DispatchInterrupt(m);
 }

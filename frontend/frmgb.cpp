@@ -19,6 +19,7 @@
 #include "core/cartridge.h"
 #include "core/cpu.h"
 #include "core/scheduler.h"
+#include "frontend/compat_window.h"
 #include "frontend/frmabout.h"
 #include "frontend/frmrom.h"
 #include "frontend/keymap.h"
@@ -170,6 +171,8 @@ void frmGB::BuildMenus() {
     mnuCPU->addSeparator();
     mnuCPUDebugger = AddEntry(mnuCPU, "mnuCPUDebugger", "Debugger", QKeySequence(Qt::Key_F12));
     mnuCPUDebugger->setCheckable(true);
+    mnuCPUCompat = AddEntry(mnuCPU, "mnuCPUCompat", "Compatibility Report...");
+    connect(mnuCPUCompat, &QAction::triggered, this, &frmGB::mnuCPUCompat_Click);
 
     mnuHelp = AddMenu(bar, "mnuHelp", "&Help");
     mnuHelpAbout = AddEntry(mnuHelp, "mnuHelpAbout", "&About", QKeySequence(Qt::Key_F1));
@@ -505,6 +508,12 @@ void frmGB::mnuFileROMInfo_Click() {
     romInfo_->show();
     romInfo_->raise();
     romInfo_->activateWindow();
+}
+
+void frmGB::mnuCPUCompat_Click() {
+    if (!compat_) compat_ = new frmCompat(*m_, cartridgeLoaded_, this);
+    compat_->show();
+    compat_->raise();
 }
 
 void frmGB::mnuHelpAbout_Click() {
