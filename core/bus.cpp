@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/cartridge_header.h"
+#include "core/compat_hooks_internal.h"
 #include "core/io_regs.h"
 
 namespace wenlo {
@@ -82,13 +83,13 @@ void WriteMbc(Machine& m, int32_t address, uint8_t v) {
 
 uint8_t ReadIo(const Machine& m, int32_t address) {
     switch (address) {
-        case io::P1: return m.P1;
+        case io::P1: CompatJoypadRead(m); return m.P1;
         case io::DIV: return m.DIV;
         case io::TIMA: return m.TIMA;
         case io::TMA: return m.TMA;
         case io::IF: return m.IF;
         case io::LCDC: return m.LCDC;
-        case io::STAT: return m.STAT;
+        case io::STAT: CompatStatRead(m); return m.STAT;
         case io::SCY: return m.SCY;
         case io::SCX: return m.SCX;
         case io::LY: return m.LY;
@@ -107,6 +108,7 @@ uint8_t ReadIo(const Machine& m, int32_t address) {
 }
 
 void WriteIo(Machine& m, int32_t address, uint8_t v) {
+    CompatIoWrite(m, address, v);
     switch (address) {
         case io::P1: ComposeP1(m, v); return;
         case io::DIV: m.DIV = 0; return;
@@ -171,6 +173,9 @@ void WriteByte(Machine& m, int32_t address, uint8_t v) {
         // dropped
     } else if (a <= uint32_t(io::kAddressEnd)) {
         WriteIo(m, int32_t(a), v);
+    } else {
+        // Past 0xFFFF: regSP below 2 or above 0xFFFF when something was pushed.
+        Note(m.compat, CompatFeature::StackDropped);
     }
 }
 
@@ -183,6 +188,7 @@ void SwitchRomBank(Machine& m) {
     // A file too short for the selected bank: the missing bytes read as an
     // unconnected bus would, 0xFF.
     std::fill(dst + avail, dst + kBankSize, uint8_t(0xFF));
+    CompatBankShown(m);
 }
 
 }  // namespace wenlo

@@ -12,7 +12,8 @@
 
 namespace wenlo {
 
-// One byte at a Game Boy address. No side effects. Addresses outside
+// One byte at a Game Boy address. No side effects on the emulation (the
+// compatibility record counts the reads of STAT and 0xFF00). Addresses outside
 // 0x0000-0xFFFF (regPC and regSP may run past 16 bits) read as 0.
 uint8_t ReadByte(const Machine&, int32_t address);
 

@@ -9,6 +9,8 @@
 
 #include "core/cartridge_header.h"
 
+#include "core/compat_hooks_internal.h"
+
 namespace wenlo {
 
 namespace {
@@ -75,6 +77,7 @@ bool LoadRomImage(Machine& m, std::vector<uint8_t> image, const std::string& pat
     m.RamBank = 1;
     m.RomBank = 1;
     m.RamEnabled = 0;
+    CompatCartridgeLoaded(m);
     if (m.host) m.host->SetCaption("Wenlo - " + TitleText(m));
     return true;
 }

@@ -22,6 +22,7 @@
 // so it ends in one subtraction and a jump back to the fetch.
 #include "core/cpu.h"
 
+#include "core/compat_hooks_internal.h"
 #include "core/cost_table.h"
 #include "core/cpu_ops_internal.h"
 
@@ -75,7 +76,7 @@ template <class Pc>
         case 0x0E: m.regC = Fetch8(m, pc); budget -= Cost(0x0E); break;                     // LD C,n
         case 0x0F: alu::Rrca(m); budget -= Cost(0x0F); break;                               // RRCA
         // STOP: one byte, this machine's own
-        case 0x10: budget -= Cost(0x10); break;
+        case 0x10: Note(m.compat, CompatFeature::Stop); budget -= Cost(0x10); break;
         case 0x11: LoadPair(m.regD, m.regE, Fetch16(m, pc)); budget -= Cost(0x11); break;   // LD DE,nn
         case 0x12: Write(m, Pair(m.regD, m.regE), m.regA); budget -= Cost(0x12); break;     // LD (DE),A
         case 0x13: IncPair(m.regD, m.regE); budget -= Cost(0x13); break;                    // INC DE
@@ -185,7 +186,7 @@ template <class Pc>
         case 0x73: Write(m, HL(m), m.regE); budget -= Cost(0x73); break;  // LD (HL),E
         case 0x74: Write(m, HL(m), m.regH); budget -= Cost(0x74); break;  // LD (HL),H
         case 0x75: Write(m, HL(m), m.regL); budget -= Cost(0x75); break;  // LD (HL),L
-        case 0x76: budget -= Cost(0x76); break;                           // HALT: a NOP, this machine's own
+        case 0x76: Note(m.compat, CompatFeature::Halt); budget -= Cost(0x76); break;  // HALT: a NOP, this machine's own
         case 0x77: Write(m, HL(m), m.regA); budget -= Cost(0x77); break;  // LD (HL),A
         case 0x78: m.regA = m.regB; budget -= Cost(0x78); break;          // LD A,B
         case 0x79: m.regA = m.regC; budget -= Cost(0x79); break;          // LD A,C
@@ -286,41 +287,41 @@ template <class Pc>
         case 0xD1: PopPair(m, m.regD, m.regE); budget -= Cost(0xD1); break;                 // POP DE
         // JP NC,nn
         case 0xD2: budget -= JumpAbsolute(m, pc, m.flagC == 0) ? Taken(0xD2) : NotTaken(0xD2); break;
-        case 0xD3: budget -= Cost(0xD3); break;                                             // undefined: NOP
+        case 0xD3: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= Cost(0xD3); break;  // undefined: NOP
         case 0xD4: budget -= Call(m, pc, m.flagC == 0) ? Taken(0xD4) : NotTaken(0xD4); break;  // CALL NC,nn
         case 0xD5: PushPair(m, m.regD, m.regE); budget -= Cost(0xD5); break;                // PUSH DE
         case 0xD6: alu::Sub(m, Fetch8(m, pc)); budget -= Cost(0xD6); break;                 // SUB n
         case 0xD7: Restart(m, pc, 0x10); budget -= Cost(0xD7); break;                       // RST 10
         case 0xD8: budget -= Return(m, pc, m.flagC == 1) ? Taken(0xD8) : NotTaken(0xD8); break;  // RET C
-        case 0xD9: ReturnFromInterrupt(m, pc); budget -= Cost(0xD9); break;                 // RETI
+        case 0xD9: ReturnFromInterrupt(m, pc); CompatInterruptReturn(m.compat); budget -= Cost(0xD9); break;  // RETI
         // JP C,nn
         case 0xDA: budget -= JumpAbsolute(m, pc, m.flagC == 1) ? Taken(0xDA) : NotTaken(0xDA); break;
-        case 0xDB: budget -= Cost(0xDB); break;                                             // undefined: NOP
+        case 0xDB: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= Cost(0xDB); break;  // undefined: NOP
         case 0xDC: budget -= Call(m, pc, m.flagC == 1) ? Taken(0xDC) : NotTaken(0xDC); break;  // CALL C,nn
-        case 0xDD: budget -= Cost(0xDD); break;                                             // undefined: NOP
+        case 0xDD: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= Cost(0xDD); break;  // undefined: NOP
         case 0xDE: alu::Sbc(m, Fetch8(m, pc)); budget -= Cost(0xDE); break;                 // SBC A,n
         case 0xDF: Restart(m, pc, 0x18); budget -= Cost(0xDF); break;                       // RST 18
         case 0xE0: Write(m, io::kIoPage + Fetch8(m, pc), m.regA); budget -= Cost(0xE0); break;  // LDH (n),A
         case 0xE1: PopPair(m, m.regH, m.regL); budget -= Cost(0xE1); break;                 // POP HL
         case 0xE2: Write(m, io::kIoPage + m.regC, m.regA); budget -= Cost(0xE2); break;         // LD (C),A
-        case 0xE3: budget -= Cost(0xE3); break;                                             // undefined: NOP
-        case 0xE4: budget -= Cost(0xE4); break;                                             // undefined: NOP
+        case 0xE3: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= Cost(0xE3); break;  // undefined: NOP
+        case 0xE4: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= Cost(0xE4); break;  // undefined: NOP
         case 0xE5: PushPair(m, m.regH, m.regL); budget -= Cost(0xE5); break;                // PUSH HL
         case 0xE6: alu::And(m, Fetch8(m, pc)); budget -= Cost(0xE6); break;                 // AND n
         case 0xE7: Restart(m, pc, 0x20); budget -= Cost(0xE7); break;                       // RST 20
         case 0xE8: m.regSP = alu::OffsetSp(m, Fetch8(m, pc)); budget -= Cost(0xE8); break;  // ADD SP,e
         case 0xE9: pc = HL(m); budget -= Cost(0xE9); break;                                 // JP (HL)
         case 0xEA: Write(m, Fetch16(m, pc), m.regA); budget -= Cost(0xEA); break;           // LD (nn),A
-        case 0xEB: budget -= Cost(0xEB); break;                                             // undefined: NOP
-        case 0xEC: budget -= Cost(0xEC); break;                                             // undefined: NOP
-        case 0xED: budget -= Cost(0xED); break;                                             // undefined: NOP
+        case 0xEB: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= Cost(0xEB); break;  // undefined: NOP
+        case 0xEC: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= Cost(0xEC); break;  // undefined: NOP
+        case 0xED: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= Cost(0xED); break;  // undefined: NOP
         case 0xEE: alu::Xor(m, Fetch8(m, pc)); budget -= Cost(0xEE); break;                 // XOR n
         case 0xEF: Restart(m, pc, 0x28); budget -= Cost(0xEF); break;                       // RST 28
         case 0xF0: m.regA = Read(m, io::kIoPage + Fetch8(m, pc)); budget -= Cost(0xF0); break;  // LDH A,(n)
         case 0xF1: PopAf(m); budget -= Cost(0xF1); break;                                   // POP AF
         case 0xF2: m.regA = Read(m, io::kIoPage + m.regC); budget -= Cost(0xF2); break;         // LD A,(C)
         case 0xF3: m.IME = 0; budget -= Cost(0xF3); break;                                  // DI
-        case 0xF4: budget -= Cost(0xF4); break;                                             // undefined: NOP
+        case 0xF4: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= Cost(0xF4); break;  // undefined: NOP
         case 0xF5: PushPair(m, m.regA, ComposeF(m)); budget -= Cost(0xF5); break;           // PUSH AF
         case 0xF6: alu::Or(m, Fetch8(m, pc)); budget -= Cost(0xF6); break;                  // OR n
         case 0xF7: Restart(m, pc, 0x30); budget -= Cost(0xF7); break;                       // RST 30
@@ -329,8 +330,8 @@ template <class Pc>
         case 0xFA: m.regA = Read(m, Fetch16(m, pc)); budget -= Cost(0xFA); break;           // LD A,(nn)
         // EI: no delay, this machine's own
         case 0xFB: m.IME = 1; budget -= Cost(0xFB); break;
-        case 0xFC: budget -= Cost(0xFC); break;                                             // undefined: NOP
-        case 0xFD: budget -= Cost(0xFD); break;                                             // undefined: NOP
+        case 0xFC: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= Cost(0xFC); break;  // undefined: NOP
+        case 0xFD: Note(m.compat, CompatFeature::UndefinedOpcode); budget -= Cost(0xFD); break;  // undefined: NOP
         case 0xFE: alu::Cp(m, Fetch8(m, pc)); budget -= Cost(0xFE); break;                  // CP n
         case 0xFF: Restart(m, pc, 0x38); budget -= Cost(0xFF); break;                       // RST 38
     }

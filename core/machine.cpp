@@ -1,5 +1,6 @@
 #include "core/machine.h"
 
+#include "core/compat_hooks_internal.h"
 #include "core/io_regs.h"
 
 namespace wenlo {
@@ -50,6 +51,7 @@ void ResetMachine(Machine& m) {
     };
     for (const auto& s : kPostBootSound) m.SoundRegs[s.address - io::kSoundFirst] = s.value;
 
+    CompatStartRun(m);
     if (m.host) m.host->EnableMachineCommands();
 }
 

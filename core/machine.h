@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/compat.h"
+
 namespace wenlo {
 
 class Surface;
@@ -113,6 +115,11 @@ struct Machine {
     uint8_t PrevJoypadDirections = 0, PrevJoypadButtons = 0;
 
     Host* host = nullptr;
+
+    // What the cartridge has used that this machine does differently
+    // (core/compat_hooks_internal.h). It only watches: mutable, so that the bus can
+    // count the reads that poll a register, and left out of the state file.
+    mutable Compat compat;
 };
 
 // Puts the machine into the state the boot program leaves behind: registers,

@@ -1,6 +1,7 @@
 #include "core/scheduler.h"
 
 #include "core/bus.h"
+#include "core/compat_hooks_internal.h"
 #include "core/cpu.h"
 #include "core/io_regs.h"
 #include "core/timing.h"
@@ -49,6 +50,7 @@ void DispatchInterrupt(Machine& m) {
     m.regSP = int32_t(uint32_t(m.regSP) - 2);
     WriteByte(m, m.regSP, uint8_t(m.regPC & 0xFF));
     WriteByte(m, int32_t(uint32_t(m.regSP) + 1), uint8_t((m.regPC >> 8) & 0xFF));
+    CompatDispatch(m);
     for (int bit = io::kIntHighestBit; bit >= 0; --bit) {
         if (pending & (1 << bit)) {
             m.regPC = io::InterruptVector(bit);
@@ -61,8 +63,10 @@ void DispatchInterrupt(Machine& m) {
 }  // namespace
 
 void ScanlineTick(Machine& m, bool render) {
-    m.STAT &= uint8_t(~io::kStatModeMask);
     const int line = m.LY;
+    // Before the event pump below, where a new cartridge may be loaded.
+    CompatLineEnd(m, line);
+    m.STAT &= uint8_t(~io::kStatModeMask);
     if (line < kVBlankLine) {
         if (render && m.FrameCount % kFrameSkip == 0) DrawLine(m);
         if (m.IME) {

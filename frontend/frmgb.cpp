@@ -14,6 +14,7 @@
 #include "core/cartridge.h"
 #include "core/lifecycle.h"
 #include "frontend/app_paths.h"
+#include "frontend/compat_window.h"
 #include "frontend/frmabout.h"
 #include "frontend/frmrom.h"
 #include "frontend/picture_box.h"
@@ -226,6 +227,12 @@ void frmGB::mnuFileROMInfo_Click() {
     romInfo_->show();
     romInfo_->raise();
     romInfo_->activateWindow();
+}
+
+void frmGB::mnuCPUCompat_Click() {
+    if (!compat_) compat_ = new frmCompat(*m_, cartridgeLoaded_, this);
+    compat_->show();
+    compat_->raise();
 }
 
 void frmGB::mnuHelpAbout_Click() {

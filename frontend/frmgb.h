@@ -36,6 +36,7 @@ namespace wenlo::ui {
 
 class PictureBox;
 class frmAbout;
+class frmCompat;
 class frmROM;
 
 class frmGB : public QMainWindow, public Host {
@@ -101,6 +102,7 @@ public:
     QAction *mnuFileLoad, *mnuFreeROM, *mnuFileROMInfo, *mnuFileExit;
     QAction *mnuDisplay1x1, *mnuDisplay2x2, *mnu2x2Int;
     QAction *mnuCPUReset, *mnuCPUPause, *mnuCPUStop, *mnuSave, *mnuLoad, *mnuCPUDebugger;
+    QAction* mnuCPUCompat;
     QAction* mnuHelpAbout;
 
 public slots:
@@ -120,6 +122,7 @@ public slots:
     void mnuSave_Click();
     void mnuLoad_Click();
     void mnuCPUDebugger_Click();
+    void mnuCPUCompat_Click();
     void mnuHelpAbout_Click();
     void cmdStep_Click();
     void cmdRunTo_Click();
@@ -170,6 +173,7 @@ private:
 
     QPointer<frmAbout> about_;
     QPointer<frmROM> romInfo_;
+    QPointer<frmCompat> compat_;
 };
 
 }  // namespace wenlo::ui

@@ -64,6 +64,7 @@ void frmGB::BuildMenus() {
     mnuCPU->addSeparator();
     mnuCPUDebugger = AddEntry(mnuCPU, "mnuCPUDebugger", "Debugger", QKeySequence(Qt::Key_F12));
     mnuCPUDebugger->setCheckable(true);
+    mnuCPUCompat = AddEntry(mnuCPU, "mnuCPUCompat", "Compatibility Report...");
 
     mnuHelp = AddMenu(bar, "mnuHelp", "&Help");
     mnuHelpAbout = AddEntry(mnuHelp, "mnuHelpAbout", "&About", QKeySequence(Qt::Key_F1));
@@ -85,6 +86,7 @@ void frmGB::BuildMenus() {
     connect(mnuSave, &QAction::triggered, this, &frmGB::mnuSave_Click);
     connect(mnuLoad, &QAction::triggered, this, &frmGB::mnuLoad_Click);
     connect(mnuCPUDebugger, &QAction::triggered, this, &frmGB::mnuCPUDebugger_Click);
+    connect(mnuCPUCompat, &QAction::triggered, this, &frmGB::mnuCPUCompat_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frmGB::mnuHelpAbout_Click);
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "core/bus.h"
+#include "core/compat_hooks_internal.h"
 #include "savestate/file_io.h"
 #include "savestate/rle.h"
 #include "savestate/rle_checked.h"
@@ -185,6 +186,7 @@ bool DeserializeState(Machine& m, const std::vector<uint8_t>& state) {
     for (const StateField& f : kStateLayout) f.load(m, state.data() + f.offset);
     // RomWindow is not saved: show the restored bank of the loaded cartridge.
     SwitchRomBank(m);
+    CompatStateLoaded(m);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <ostream>
 
+#include "core/compat.h"
 #include "core/lifecycle.h"
 #include "input/joypad.h"
 #include "savestate/state_file.h"
@@ -93,6 +94,7 @@ int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err)
                       static_cast<long long>(options.frames), seconds, fps, fps / kFramesPerSecond);
         out << line;
     }
+    if (options.report) out << CompatReportText(m.compat);
     return kExitOk;
 }
 

@@ -32,7 +32,7 @@ struct HeadlessHost : Host {
 void ApplyPresses(Machine&, const std::vector<KeyPress>&, int64_t frame);
 
 // Parses and runs a command line (args without the program name). Messages go
-// to err, the --bench line to out. Returns the process exit code.
+// to err, the --bench line and the --report lines to out. Returns the process exit code.
 int RunMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Runs already parsed options; see RunMain.

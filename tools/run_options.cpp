@@ -88,7 +88,10 @@ std::string UsageText() {
            "  --press KEY:FROM:TO hold KEY (right left up down a b select start)\n"
            "                      from frame FROM up to, not including, frame TO\n"
            "  --bench             print frames, seconds, frames per second and speed\n"
-           "  --report            print what the cartridge used that this machine does differently\n"
+           "  --report            after the run, print what the cartridge used that this\n"
+           "                      machine does differently from the handheld: one line\n"
+           "                      'feature count first-frame explanation' each, likeliest\n"
+           "                      culprit first, then a line beginning 'compat:'\n"
            "  --help              print this text and exit\n"
            "  --version           print the version and exit\n";
 }

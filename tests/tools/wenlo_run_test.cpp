@@ -394,5 +394,54 @@ TEST(WenloRunPress, TheGameReadsTheScriptedKeys) {
     }
 }
 
+// ---- the compatibility report --------------------------------------------
+
+TEST(WenloRunReport, ReportIsOffUnlessAskedFor) {
+    const struct {
+        const char* line;
+        bool report;
+    } cases[] = {{"g.gb", false}, {"--report g.gb", true}, {"g.gb --bench --report", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const auto r = ParseRunOptions(Words(c.line));
+        ASSERT_TRUE(r.options.has_value()) << r.error;
+        EXPECT_EQ(r.options->report, c.report);
+    }
+}
+
+TEST(WenloRunReport, LinesAfterTheRunAndTheLastLine) {
+    const std::string demo = std::string(WENLO_SOURCE_DIR) + "/roms/wenlo-demo.gb";
+    // ld a,0x04; ldh (IE),a; ld a,0xB1; ldh (LCDC),a; jr -2: the timer
+    // interrupt and the window layer.
+    const std::string timer = test::RomBuilder(2)
+                                  .Entry({0x3E, 0x04, 0xE0, 0xFF, 0x3E, 0xB1, 0xE0, 0x40, 0x18, 0xFE})
+                                  .WriteTemp("timer");
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"--frames", "3", "--report", timer},
+         "timer-interrupt 1 0 the timer interrupt is enabled (IE bit 2); there is no timer\n"
+         "window-layer 1 0 LCDC bit 5 set: the window layer is not drawn\n"
+         "compat: 2 differences used: timer-interrupt, window-layer\n"},
+        {{"--frames", "3", timer}, ""},
+        // The demo, played: it uses nothing this machine does differently.
+        {{"--report", "--press", "right:10:100", "--press", "a:50:60", "--press", "start:200:230", "--press",
+          "down:300:400", demo},
+         "compat: nothing this machine does differently was used\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const auto o = test::RunBinary(c.args);
+        EXPECT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_EQ(o.out, c.out);
+    }
+
+    const auto bad = test::RunBinary({"--report", test::MakeTempDir() + "/missing.gb"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_EQ(bad.err, "Failed to Load ROM.\n");
+    EXPECT_EQ(bad.out, "");
+}
+
 }  // namespace
 }  // namespace wenlo
