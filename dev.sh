@@ -86,8 +86,13 @@ case "${1:-}" in
         install_missing "${METADATA_PACKAGES[@]}"
         tools/check-metadata.sh
         ;;
+    deps)
+        # Everything every command above needs, in one apt-get call (CI).
+        install_missing "${SANITIZE_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" \
+            "${METADATA_PACKAGES[@]}" valgrind
+        ;;
     *)
-        echo "usage: $0 run | test | bench | sanitize | package | check-metadata" >&2
+        echo "usage: $0 run | test | bench | sanitize | package | check-metadata | deps" >&2
         exit 2
         ;;
 esac
