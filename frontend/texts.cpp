@@ -5,13 +5,11 @@
 #include <cmath>
 
 #include "core/cartridge.h"
+#include "core/cartridge_header.h"
 
 namespace wenlo::ui {
 
 namespace {
-
-constexpr size_t kComplementOffset = 0x14D;    // header complement check
-constexpr size_t kChecksumHighOffset = 0x14E;  // first byte of the global checksum
 
 std::string Dec(int value) { return std::to_string(value); }
 
@@ -77,8 +75,8 @@ std::string RegisterDump(const Machine& m, bool withCB) {
 
 std::string RomInfoText(const Machine& m) {
     std::string text = "ROM Info\r\n\r\nInternal Name: " + TitleText(m) + "\r\nComplement Check: ";
-    if (m.RomImage.size() > kChecksumHighOffset)
-        text += Hex(m.RomImage[kChecksumHighOffset] * 256 + m.RomImage[kComplementOffset]);
+    if (m.RomImage.size() > cart::kChecksumHighOffset)
+        text += Hex(m.RomImage[cart::kChecksumHighOffset] * 256 + m.RomImage[cart::kComplementOffset]);
     return text;
 }
 

@@ -1,4 +1,4 @@
-#include "savestate/file_io.h"
+#include "savestate/file_io_internal.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "savestate/file_io.h"
-#include "savestate/rle_checked.h"
+#include "savestate/file_io_internal.h"
+#include "savestate/rle_checked_internal.h"
 
 namespace wenlo {
 

@@ -12,7 +12,7 @@
 // 255 from its start. The decoder accepts runs of any length 1..255.
 //
 // These three report nothing. Code that must know whether a file was written
-// (the state file) uses the checked variants of savestate/rle_checked.h.
+// (the state file) uses the checked variants of savestate/rle_checked_internal.h.
 #pragma once
 
 #include <string>

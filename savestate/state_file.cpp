@@ -11,9 +11,9 @@
 
 #include "core/bus.h"
 #include "core/compat_hooks_internal.h"
-#include "savestate/file_io.h"
+#include "savestate/file_io_internal.h"
 #include "savestate/rle.h"
-#include "savestate/rle_checked.h"
+#include "savestate/rle_checked_internal.h"
 
 namespace wenlo {
 

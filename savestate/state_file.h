@@ -23,7 +23,7 @@
 
 namespace wenlo {
 
-struct WriteFault;  // savestate/file_io.h: makes writes fail, for tests
+struct WriteFault;  // savestate/file_io_internal.h: makes writes fail, for tests
 
 inline constexpr size_t kStateSize = 139701;
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "savestate/file_io.h"
-#include "savestate/rle_checked.h"
+#include "savestate/file_io_internal.h"
+#include "savestate/rle_checked_internal.h"
 #include "tests/support/rom_builder.h"
 
 namespace wenlo {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/bus.h"
-#include "savestate/file_io.h"
+#include "savestate/file_io_internal.h"
 #include "savestate/rle.h"
 #include "tests/support/rom_builder.h"
 
