@@ -52,7 +52,7 @@ public:
     bool RepaintDue(bool drawn);
 
     // While fast-forwarding: events are handled at least this often ...
-    static constexpr int64_t kFastForwardPumpNs = 2'000'000;
+    static constexpr int64_t kFastForwardPumpNs = 1'000'000;
     // ... and the picture repainted at most about 60 times a second.
     static constexpr int64_t kFastForwardRepaintNs = 16'000'000;
 
