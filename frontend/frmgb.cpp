@@ -69,12 +69,14 @@ void frmGB::SetDialogs(Dialogs* dialogs) { dialogs_ = dialogs ? dialogs : &qtDia
 
 // ---- Host ----------------------------------------------------------------
 
-void frmGB::PumpEvents() { QCoreApplication::processEvents(); }
+void frmGB::PumpEvents() { run_.PumpEvents(); }
 
 void frmGB::FrameEnded(bool drawn) {
     // The picture changes only in drawn frames (one in three): repaint once
     // then, in the frame end's own pump. Repaints requested meanwhile merge.
-    if (drawn) picScreen->update();
+    // Fast-forwarding, fewer drawn frames are shown (RepaintDue); the one
+    // painted is complete all the same, as pumps run only in VBlank.
+    if (run_.RepaintDue(drawn)) picScreen->update();
     run_.FrameEnded();
 }
 

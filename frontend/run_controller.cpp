@@ -78,8 +78,26 @@ void RunController::WaitForEvents() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void RunController::FrameEnded() {
+void RunController::PumpEvents() {
+    if (fastForward_) {
+        const int64_t now = clock_.nsecsElapsed();
+        if (now - lastPump_ < kFastForwardPumpNs) return;
+        lastPump_ = now;
+    }
     QCoreApplication::processEvents();
+}
+
+bool RunController::RepaintDue(bool drawn) {
+    if (!drawn) return false;
+    if (!fastForward_) return true;
+    const int64_t now = clock_.nsecsElapsed();
+    if (now - lastRepaint_ < kFastForwardRepaintNs) return false;
+    lastRepaint_ = now;
+    return true;
+}
+
+void RunController::FrameEnded() {
+    PumpEvents();
     if (paced_) {
         // Wait for the frame's deadline inside the event loop, woken by a
         // timer, so a paced machine leaves the core idle and stays responsive.

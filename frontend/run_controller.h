@@ -35,11 +35,26 @@ public:
     // loop is already on the stack. Counts as a fresh start of the machine
     // either way: a Step or Run To under way gives way to it.
     void Run();
+    // The event pump of the VBlank lines. While fast-forwarding a frame takes
+    // some tens of microseconds and nine pumps of the window system a frame
+    // would cost more than the frame itself: then it pumps only once
+    // kFastForwardPumpNs has passed since the last pump, and returns at once
+    // otherwise.
+    void PumpEvents();
     // The pause wait's event pump.
     void WaitForEvents();
     // The end of a frame: pumps events, waits for the frame's deadline when
     // paced (not while fast-forwarding), then tells the frame observer.
     void FrameEnded();
+    // Whether a frame that ended should be repainted: a drawn one, and while
+    // fast-forwarding no sooner than kFastForwardRepaintNs after the last
+    // repaint asked for (the window system cannot show more anyway).
+    bool RepaintDue(bool drawn);
+
+    // While fast-forwarding: events are handled at least this often ...
+    static constexpr int64_t kFastForwardPumpNs = 1'000'000;
+    // ... and the picture repainted at most about 60 times a second.
+    static constexpr int64_t kFastForwardRepaintNs = 16'000'000;
 
     // One debugger step (ignored while one is under way: a Step made while
     // paused waits in the pause wait, where the button can be clicked again).
@@ -87,6 +102,8 @@ private:
     FramePacer pacer_;
     QElapsedTimer clock_;
     QTimer paceTimer_;
+    int64_t lastPump_ = 0;     // clock_ time of the last fast-forward pump
+    int64_t lastRepaint_ = 0;  // ... and of the last repaint asked for
     std::function<void()> frameObserver_;
 };
 
