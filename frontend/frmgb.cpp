@@ -15,6 +15,7 @@
 #include "core/lifecycle.h"
 #include "frontend/frmabout.h"
 #include "frontend/frmrom.h"
+#include "frontend/gamepads.h"
 #include "frontend/picture_box.h"
 #include "frontend/texts.h"
 #include "savestate/state_file.h"
@@ -40,6 +41,7 @@ frmGB::frmGB(QWidget* parent) : QMainWindow(parent), m_(std::make_unique<Machine
 
     BuildMenus();
     BuildControls();
+    pads_ = std::make_unique<Gamepads>(*m_, heldKeys_, this);
     setAcceptDrops(true);
 
     // Start-up: shades and back colour come with the surface; then the
@@ -73,6 +75,8 @@ void frmGB::FrameEnded(bool drawn) {
     // The picture changes only in drawn frames (one in three): repaint once
     // then, in the frame end's own pump. Repaints requested meanwhile merge.
     if (drawn) picScreen->update();
+    rewind_.FrameEnded(*m_);
+    pads_->Poll();
     run_.FrameEnded();
 }
 
@@ -114,6 +118,7 @@ void frmGB::StartRom(const QString& path) {
         return;  // a game that was running goes on
     }
     EnterCartridgeFolder(path);
+    rewind_.Clear();
     ClearPicture();
     ApplyCommandStates(AfterStart(run_.State()));
     run_.Run();
@@ -125,10 +130,12 @@ void frmGB::cmdLoad2_Click() {
     const QString path = OpenRomDialog();
     if (LoadRom(*m_, QFile::encodeName(path).toStdString())) EnterCartridgeFolder(path);
     ResetMachine(*m_);  // shows the commands, the ROM Info entry too
+    rewind_.Clear();
 }
 
 void frmGB::mnuFreeROM_Click() {
     FreeRom(*m_);
+    rewind_.Clear();
     ClearPicture();
     setWindowTitle(kAppTitle);
     cartridgeLoaded_ = false;
@@ -139,6 +146,7 @@ void frmGB::cmdStop_Click() { mnuFreeROM_Click(); }
 
 void frmGB::mnuCPUReset_Click() {
     ResetMachine(*m_);
+    rewind_.Clear();
     if (m_->Running) return;  // the running loop carries on from the post-boot state
     m_->Running = true;
     ApplyCommandStates(AfterStopEnabled(run_.State()));
@@ -177,7 +185,10 @@ void frmGB::mnuSave_Click() {
 
 void frmGB::mnuLoad_Click() {
     std::string error;
-    if (LoadState(*m_, stateFolder_, &error)) return;
+    if (LoadState(*m_, stateFolder_, &error)) {
+        rewind_.Clear();  // the history of the machine replaced
+        return;
+    }
     dialogs_->Critical(this, kAppTitle,
                        QString("Could not load the state from %1: %2.\nThe machine was left as it was.")
                            .arg(StateFileShown(), QString::fromStdString(error)));
