@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(build-essential cmake pkg-config libgtest-dev qt6-base-dev libgl-dev libpng-dev sdcc)
+PACKAGES=(build-essential cmake pkg-config libgtest-dev qt6-base-dev libgl-dev libpng-dev libsdl2-dev sdcc)
 BUILD_DIR=${WENLO_BUILD_DIR:-build}
 JOBS=${WENLO_JOBS:-2}
 
