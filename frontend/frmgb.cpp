@@ -17,6 +17,7 @@
 #include "frontend/compat_window.h"
 #include "frontend/frmabout.h"
 #include "frontend/frmrom.h"
+#include "frontend/gamepads.h"
 #include "frontend/picture_box.h"
 #include "frontend/texts.h"
 #include "savestate/state_file.h"
@@ -42,6 +43,7 @@ frmGB::frmGB(QWidget* parent) : QMainWindow(parent), m_(std::make_unique<Machine
 
     BuildMenus();
     BuildControls();
+    pads_ = std::make_unique<Gamepads>(*m_, heldKeys_, this);
     setAcceptDrops(true);
 
     // Start-up: shades and back colour come with the surface; then the
@@ -77,6 +79,8 @@ void frmGB::FrameEnded(bool drawn) {
     // Fast-forwarding, fewer drawn frames are shown (RepaintDue); the one
     // painted is complete all the same, as pumps run only in VBlank.
     if (run_.RepaintDue(drawn)) picScreen->update();
+    rewind_.FrameEnded(*m_);
+    pads_->Poll();
     run_.FrameEnded();
 }
 
@@ -118,6 +122,7 @@ void frmGB::StartRom(const QString& path) {
         return;  // a game that was running goes on
     }
     EnterCartridgeFolder(path);
+    rewind_.Clear();
     ClearPicture();
     ApplyCommandStates(AfterStart(run_.State()));
     run_.Run();
@@ -129,10 +134,12 @@ void frmGB::cmdLoad2_Click() {
     const QString path = OpenRomDialog();
     if (LoadRom(*m_, QFile::encodeName(path).toStdString())) EnterCartridgeFolder(path);
     ResetMachine(*m_);  // shows the commands, the ROM Info entry too
+    rewind_.Clear();
 }
 
 void frmGB::mnuFreeROM_Click() {
     FreeRom(*m_);
+    rewind_.Clear();
     ClearPicture();
     setWindowTitle(kAppTitle);
     cartridgeLoaded_ = false;
@@ -143,6 +150,7 @@ void frmGB::cmdStop_Click() { mnuFreeROM_Click(); }
 
 void frmGB::mnuCPUReset_Click() {
     ResetMachine(*m_);
+    rewind_.Clear();
     if (m_->Running) return;  // the running loop carries on from the post-boot state
     m_->Running = true;
     ApplyCommandStates(AfterStopEnabled(run_.State()));
@@ -187,7 +195,10 @@ void frmGB::mnuSave_Click() {
 void frmGB::mnuLoad_Click() {
     const StateLocation where = StateLocationFor(*m_, StateFolder());
     std::string error;
-    if (ReadStateFile(*m_, QFile::encodeName(where.path).toStdString(), &error)) return;
+    if (ReadStateFile(*m_, QFile::encodeName(where.path).toStdString(), &error)) {
+        rewind_.Clear();  // the history of the machine replaced
+        return;
+    }
     dialogs_->Critical(this, kAppTitle,
                        QString("Could not load the state from %1: %2.\nThe machine was left as it was.")
                            .arg(where.path, QString::fromStdString(error)));

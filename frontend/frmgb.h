@@ -21,7 +21,9 @@
 
 #include "core/machine.h"
 #include "frontend/dialogs.h"
+#include "frontend/rewind_control.h"
 #include "frontend/run_controller.h"
+#include "input/key_sources.h"
 #include "video/surface.h"
 
 class QAction;
@@ -34,6 +36,7 @@ class QPushButton;
 
 namespace wenlo::ui {
 
+class Gamepads;
 class PictureBox;
 class frmAbout;
 class frmCompat;
@@ -57,6 +60,10 @@ public:
     // Called at the end of every emulated frame, after the pacing wait.
     void SetFrameObserver(std::function<void()> observer) { run_.SetFrameObserver(std::move(observer)); }
     bool FastForwarding() const { return run_.FastForwarding(); }
+    // Rewind (Backspace held in the picture) and its history.
+    RewindControl& Rewind() { return rewind_; }
+    // The gamepads, polled at frame ends and on a timer.
+    Gamepads& Pads() { return *pads_; }
 
     // The open-file dialog of Load ROM and Load To Mem: the chosen file's
     // full path, or empty when cancelled.
@@ -130,6 +137,7 @@ public slots:
     void picScreen_KeyDown(int keyCode);
     void picScreen_KeyUp(int keyCode);
     void picScreen_FastForward(bool held);
+    void picScreen_Rewind(bool held);
 
 protected:
     void showEvent(QShowEvent*) override;
@@ -161,6 +169,10 @@ private:
     QtDialogs qtDialogs_;
     Dialogs* dialogs_ = &qtDialogs_;
     RunController run_;
+    // Keys held through the keyboard (source 0) and each pad.
+    KeySources heldKeys_;
+    RewindControl rewind_;
+    std::unique_ptr<Gamepads> pads_;
 
     bool cartridgeLoaded_ = false;
     bool debuggerShown_ = false;

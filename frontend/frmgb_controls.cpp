@@ -107,6 +107,7 @@ void frmGB::BuildControls() {
     connect(picScreen, &PictureBox::KeyDown, this, &frmGB::picScreen_KeyDown);
     connect(picScreen, &PictureBox::KeyUp, this, &frmGB::picScreen_KeyUp);
     connect(picScreen, &PictureBox::FastForward, this, &frmGB::picScreen_FastForward);
+    connect(picScreen, &PictureBox::Rewind, this, &frmGB::picScreen_Rewind);
 
     cmdLoad = MakeControl<QPushButton>(client, "cmdLoad", "&Load");
     cmdStop = MakeControl<QPushButton>(client, "cmdStop", "&Unload");

@@ -1,24 +1,26 @@
 // frmGB's key routing: keys of the picture and keys the window sees itself
-// (when no control has the focus) go to the machine through KeyDown/KeyUp;
-// Escape in the picture stops the game, Tab held there fast-forwards.
+// (when no control has the focus) go to the machine as the keyboard's held
+// keys (input/key_sources.h, shared with the gamepads); Escape in the picture
+// stops the game, Tab held there fast-forwards, Backspace rewinds.
 #include <QApplication>
 #include <QKeyEvent>
 
 #include "frontend/frmgb.h"
 #include "frontend/keymap.h"
-#include "input/joypad.h"
 #include "input/keys.h"
 
 namespace wenlo::ui {
 
 void frmGB::picScreen_KeyDown(int keyCode) {
-    KeyDown(*m_, keyCode);
+    heldKeys_.Press(*m_, KeySources::kKeyboard, keyCode);
     if (keyCode == keys::Escape) m_->Running = false;  // stops, but neither clears nor disables Stop
 }
 
-void frmGB::picScreen_KeyUp(int keyCode) { KeyUp(*m_, keyCode); }
+void frmGB::picScreen_KeyUp(int keyCode) { heldKeys_.Release(*m_, KeySources::kKeyboard, keyCode); }
 
 void frmGB::picScreen_FastForward(bool held) { run_.SetFastForward(held); }
+
+void frmGB::picScreen_Rewind(bool held) { rewind_.SetHeld(held); }
 
 bool frmGB::OwnsKeyEvents() const {
     // The window does not preview keys: it sees them only when no control
@@ -30,13 +32,13 @@ bool frmGB::OwnsKeyEvents() const {
 void frmGB::keyPressEvent(QKeyEvent* e) {
     if (!OwnsKeyEvents() || e->isAutoRepeat()) return QMainWindow::keyPressEvent(e);
     const int code = HostKeyToKeyCode(e->key());
-    if (code >= 0) KeyDown(*m_, code);
+    if (code >= 0) heldKeys_.Press(*m_, KeySources::kKeyboard, code);
 }
 
 void frmGB::keyReleaseEvent(QKeyEvent* e) {
     if (!OwnsKeyEvents() || e->isAutoRepeat()) return QMainWindow::keyReleaseEvent(e);
     const int code = HostKeyToKeyCode(e->key());
-    if (code >= 0) KeyUp(*m_, code);
+    if (code >= 0) heldKeys_.Release(*m_, KeySources::kKeyboard, code);
 }
 
 }  // namespace wenlo::ui

@@ -37,4 +37,6 @@ int HostKeyToKeyCode(int qtKey) {
 
 bool IsFastForwardKey(int qtKey) { return qtKey == Qt::Key_Tab; }
 
+bool IsRewindKey(int qtKey) { return qtKey == Qt::Key_Backspace; }
+
 }  // namespace wenlo::ui

@@ -13,4 +13,7 @@ int HostKeyToKeyCode(int qtKey);
 // Tab: held, it runs the machine unpaced (fast-forward).
 bool IsFastForwardKey(int qtKey);
 
+// Backspace: held, it runs the game back (rewind).
+bool IsRewindKey(int qtKey);
+
 }  // namespace wenlo::ui

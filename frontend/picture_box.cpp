@@ -37,6 +37,10 @@ void PictureBox::keyPressEvent(QKeyEvent* e) {
         fastForward_ = true;
         emit FastForward(true);
     }
+    if (IsRewindKey(e->key()) && !rewind_) {
+        rewind_ = true;
+        emit Rewind(true);
+    }
     const int code = HostKeyToKeyCode(e->key());
     if (code >= 0) emit KeyDown(code);
 }
@@ -48,6 +52,10 @@ void PictureBox::keyReleaseEvent(QKeyEvent* e) {
         fastForward_ = false;
         emit FastForward(false);
     }
+    if (IsRewindKey(e->key()) && rewind_) {
+        rewind_ = false;
+        emit Rewind(false);
+    }
     const int code = HostKeyToKeyCode(e->key());
     if (code >= 0) emit KeyUp(code);
 }
@@ -58,6 +66,10 @@ void PictureBox::focusOutEvent(QFocusEvent* e) {
     if (fastForward_) {
         fastForward_ = false;
         emit FastForward(false);
+    }
+    if (rewind_) {
+        rewind_ = false;
+        emit Rewind(false);
     }
     QWidget::focusOutEvent(e);
 }

@@ -25,6 +25,8 @@ signals:
     // The fast-forward key (Tab) went down (true) or up (false), or the
     // picture lost the focus while it was held (false).
     void FastForward(bool held);
+    // The same for the rewind key (Backspace).
+    void Rewind(bool held);
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -38,6 +40,7 @@ private:
     const Surface& surface_;
     QImage frame_;  // the surface converted for painting, reused
     bool fastForward_ = false;
+    bool rewind_ = false;
 };
 
 }  // namespace wenlo::ui

@@ -433,12 +433,13 @@ private:
     }
 
     void GameKey() {
-        // The eight keys of the game, and Tab (fast-forward while held).
+        // The eight keys of the game, Tab (fast-forward while held) and
+        // Backspace (rewind while held).
         static const int kKeys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_X,
-                                    Qt::Key_Z,    Qt::Key_C,     Qt::Key_V,  Qt::Key_Tab};
+                                    Qt::Key_Z,    Qt::Key_C,     Qt::Key_V,  Qt::Key_Tab,  Qt::Key_Backspace};
         static const uint8_t kCodes[] = {keys::Left, keys::Right,  keys::Up,    keys::Down, keys::A,
-                                         keys::B,    keys::Select, keys::Start, 0x09};
-        const int i = Pick(9);
+                                         keys::B,    keys::Select, keys::Start, 0x09,       0x08};
+        const int i = Pick(10);
         const bool release = M().KeyState[kCodes[i]] != 0;
         if (release)
             QTest::keyRelease(w_.picScreen, Qt::Key(kKeys[i]));
@@ -446,6 +447,7 @@ private:
             QTest::keyPress(w_.picScreen, Qt::Key(kKeys[i]));
         Expect(M().KeyState[kCodes[i]] == (release ? 0 : 1), "key state after a key went up or down");
         if (kKeys[i] == Qt::Key_Tab) Expect(w_.FastForwarding() == !release, "fast-forward after Tab");
+        if (kKeys[i] == Qt::Key_Backspace) Expect(w_.Rewind().Held() == !release, "rewind after Backspace");
     }
 
     void Expect(bool ok, const QString& what) {

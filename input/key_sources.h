@@ -1,0 +1,39 @@
+// Keys held through several sources at once (the keyboard, each gamepad):
+// every source keeps its own held set, and the machine's KeyDown sees a key
+// go down when the first source holds it, KeyUp when the last one lets go.
+// So a direction held on the keyboard stays held while a pad's stick passes
+// through it, and a pad unplugged releases only what that pad held.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "core/machine.h"
+
+namespace wenlo {
+
+class KeySources {
+public:
+    // Source 0 is the keyboard; gamepads take 1 .. kMaxSources - 1.
+    static constexpr int kKeyboard = 0;
+    static constexpr int kMaxSources = 32;
+
+    // source holds keyCode (0..255; other codes and sources are ignored).
+    // Pressing a key the source already holds changes nothing.
+    void Press(Machine&, int source, int keyCode);
+    // source lets go of keyCode; the machine sees the key go up when no
+    // other source holds it. A key the source does not hold changes nothing.
+    void Release(Machine&, int source, int keyCode);
+    // Releases every key source holds (a pad unplugged, the focus lost).
+    void ReleaseSource(Machine&, int source);
+
+    bool Holds(int source, int keyCode) const;
+    // Some source holds keyCode.
+    bool Held(int keyCode) const;
+
+private:
+    // One bit per source for each key code.
+    std::array<uint32_t, 256> holders_{};
+};
+
+}  // namespace wenlo
