@@ -72,7 +72,7 @@ void frmGB::PumpEvents() { QCoreApplication::processEvents(); }
 void frmGB::FrameEnded(bool drawn) {
     // The picture changes only in drawn frames (one in three): repaint once
     // then, in the frame end's own pump. Repaints requested meanwhile merge.
-    if (drawn) picScreen->update();
+    if (drawn) picScreen->UpdatePicture();
     run_.FrameEnded();
 }
 
@@ -109,8 +109,13 @@ void frmGB::mnuFileLoad_Click() {
 void frmGB::cmdLoad_Click() { mnuFileLoad_Click(); }
 
 void frmGB::StartRom(const QString& path) {
-    if (!StartCartridge(*m_, QFile::encodeName(path).toStdString())) {
-        dialogs_->Critical(this, kAppTitle, "Failed to Load ROM.");
+    const LoadRomResult loaded = StartCartridgeChecked(*m_, QFile::encodeName(path).toStdString());
+    if (loaded != LoadRomResult::Loaded) {
+        // The fixed text, then why, on a line of its own.
+        QString why = QString::fromStdString(LoadRomReasonText(loaded));
+        why[0] = why[0].toUpper();
+        dialogs_->Critical(this, kAppTitle,
+                           "Failed to Load ROM.\n" + why + ": " + QDir::toNativeSeparators(path));
         return;  // a game that was running goes on
     }
     EnterCartridgeFolder(path);
@@ -169,7 +174,7 @@ void frmGB::closeEvent(QCloseEvent* e) {
 
 void frmGB::mnuSave_Click() {
     std::string error;
-    if (SaveState(*m_, stateFolder_, &error)) return;
+    if (SaveState(*m_, stateFolder_, &error)) return ShowNote("State saved to " + StateFileShown());
     dialogs_->Critical(this, kAppTitle,
                        QString("Could not save the state to %1: %2.\nAny earlier state file is kept.")
                            .arg(StateFileShown(), QString::fromStdString(error)));
@@ -177,7 +182,7 @@ void frmGB::mnuSave_Click() {
 
 void frmGB::mnuLoad_Click() {
     std::string error;
-    if (LoadState(*m_, stateFolder_, &error)) return;
+    if (LoadState(*m_, stateFolder_, &error)) return ShowNote("State loaded from " + StateFileShown());
     dialogs_->Critical(this, kAppTitle,
                        QString("Could not load the state from %1: %2.\nThe machine was left as it was.")
                            .arg(StateFileShown(), QString::fromStdString(error)));
@@ -274,8 +279,12 @@ void frmGB::cmdRunTo_Click() {
     // A machine that runs can be stopped, as after a Reset; with no cartridge
     // Stop stays off with the rest of the machine commands.
     if (cartridgeLoaded_) ApplyCommandStates(AfterStopEnabled(run_.State()));
-    run_.RunTo(*target);  // the dump shows where it stopped
+    const bool gaveUp = run_.RunTo(*target);  // the dump shows where it stopped
     ShowState(false);
+    if (gaveUp)
+        ShowNote(QString("Run To: $%1 not reached in %2 instructions")
+                     .arg(QString::fromStdString(Hex(*target)))
+                     .arg(kRunToLimit));
 }
 
 }  // namespace wenlo::ui

@@ -21,6 +21,8 @@
 
 #include "core/machine.h"
 #include "frontend/dialogs.h"
+#include "frontend/fullscreen.h"
+#include "frontend/held_keys.h"
 #include "frontend/run_controller.h"
 #include "video/surface.h"
 
@@ -68,6 +70,16 @@ public:
     // changes nothing.
     void StartRom(const QString& path);
 
+    // A short note over the picture for about two seconds (picture_note.h);
+    // the note shown now, empty when none is.
+    void ShowNote(const QString& text);
+    QString NoteText() const;
+    // Where screenshots go; empty (the default) is DefaultScreenshotFolder().
+    void SetScreenshotFolder(const QString& folder) { screenshotFolder_ = folder; }
+    bool IsFullscreen() const { return fullscreen_.Active(); }
+    // The Game Boy keys the keyboard holds down now (not a pad's).
+    const KeyboardKeys& KeyboardHeld() const { return keyboard_; }
+
     // The debugger's last register dump exactly, lines separated by "\r\n".
     const std::string& RegisterDumpText() const { return dumpText_; }
 
@@ -100,6 +112,7 @@ public:
     QMenu *mnuFile, *mnuDisplay, *mnuCPU, *mnuHelp;
     QAction *mnuFileLoad, *mnuFreeROM, *mnuFileROMInfo, *mnuFileExit;
     QAction *mnuDisplay1x1, *mnuDisplay2x2, *mnu2x2Int;
+    QAction *mnuFileScreenshot, *mnuDisplayEveryFrame, *mnuDisplayFullscreen;
     QAction *mnuCPUReset, *mnuCPUPause, *mnuCPUStop, *mnuSave, *mnuLoad, *mnuCPUDebugger;
     QAction* mnuHelpAbout;
 
@@ -127,6 +140,13 @@ public slots:
     void picScreen_KeyDown(int keyCode);
     void picScreen_KeyUp(int keyCode);
     void picScreen_FastForward(bool held);
+    void mnuFileScreenshot_Click();
+    void mnuDisplayEveryFrame_Click();
+    void mnuDisplayFullscreen_Click();
+    // Releases every Game Boy key the keyboard holds, through KeyUp as if
+    // its key-up had come, and ends fast-forward: the picture lost the
+    // focus, or the window was deactivated or minimised.
+    void ReleaseKeyboardKeys();
 
 protected:
     void showEvent(QShowEvent*) override;
@@ -135,6 +155,8 @@ protected:
     void keyReleaseEvent(QKeyEvent*) override;
     void dragEnterEvent(QDragEnterEvent*) override;
     void dropEvent(QDropEvent*) override;
+    void changeEvent(QEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void BuildMenus();
@@ -142,6 +164,10 @@ private:
     void EnterCartridgeFolder(const QString& path);
     void SetDisplayMode(uint8_t mode, bool clear);
     void ApplyLayout();
+    // The controls' places for the client area's size now: the layout of
+    // the display mode, the picture taking what the window has grown by
+    // (layout.h), or the whole client area fullscreen.
+    void PlaceControls();
     void ClearPicture();
     // Moves the lifecycle state on, then shows the commands as the table says.
     void ApplyCommandStates(Lifecycle state);
@@ -167,6 +193,11 @@ private:
     // directory itself).
     std::string stateFolder_;
     std::string dumpText_;
+
+    KeyboardKeys keyboard_;
+    FullscreenMode fullscreen_;
+    bool layoutPending_ = false;  // display mode or debugger changed fullscreen
+    QString screenshotFolder_;
 
     QPointer<frmAbout> about_;
     QPointer<frmROM> romInfo_;

@@ -1,22 +1,43 @@
 // frmGB's key routing: keys of the picture and keys the window sees itself
 // (when no control has the focus) go to the machine through KeyDown/KeyUp;
-// Escape in the picture stops the game, Tab held there fast-forwards.
+// Escape in the picture stops the game, Tab held there fast-forwards. The
+// keys the keyboard holds are remembered (KeyboardKeys) and released when the
+// keyboard is lost: their key-ups would go to another window, or nowhere.
 #include <QApplication>
 #include <QKeyEvent>
 
 #include "frontend/frmgb.h"
 #include "frontend/keymap.h"
+#include "frontend/picture_box.h"
 #include "input/joypad.h"
 #include "input/keys.h"
 
 namespace wenlo::ui {
 
 void frmGB::picScreen_KeyDown(int keyCode) {
+    keyboard_.Pressed(keyCode);
     KeyDown(*m_, keyCode);
     if (keyCode == keys::Escape) m_->Running = false;  // stops, but neither clears nor disables Stop
 }
 
-void frmGB::picScreen_KeyUp(int keyCode) { KeyUp(*m_, keyCode); }
+void frmGB::picScreen_KeyUp(int keyCode) {
+    keyboard_.Released(keyCode);
+    KeyUp(*m_, keyCode);
+}
+
+void frmGB::ReleaseKeyboardKeys() {
+    for (int code : keyboard_.TakeAll()) picScreen_KeyUp(code);
+    picScreen->EndFastForward();
+}
+
+void frmGB::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    // The picture's focus-out covers most of this; a key the window held
+    // itself (no control had the focus) has no such report.
+    const bool lost = (e->type() == QEvent::ActivationChange && !isActiveWindow()) ||
+                      (e->type() == QEvent::WindowStateChange && isMinimized());
+    if (lost) ReleaseKeyboardKeys();
+}
 
 void frmGB::picScreen_FastForward(bool held) { run_.SetFastForward(held); }
 
@@ -30,13 +51,17 @@ bool frmGB::OwnsKeyEvents() const {
 void frmGB::keyPressEvent(QKeyEvent* e) {
     if (!OwnsKeyEvents() || e->isAutoRepeat()) return QMainWindow::keyPressEvent(e);
     const int code = HostKeyToKeyCode(e->key());
-    if (code >= 0) KeyDown(*m_, code);
+    if (code < 0) return;
+    keyboard_.Pressed(code);
+    KeyDown(*m_, code);
 }
 
 void frmGB::keyReleaseEvent(QKeyEvent* e) {
     if (!OwnsKeyEvents() || e->isAutoRepeat()) return QMainWindow::keyReleaseEvent(e);
     const int code = HostKeyToKeyCode(e->key());
-    if (code >= 0) KeyUp(*m_, code);
+    if (code < 0) return;
+    keyboard_.Released(code);
+    KeyUp(*m_, code);
 }
 
 }  // namespace wenlo::ui
