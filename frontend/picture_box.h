@@ -52,7 +52,8 @@ protected:
 
 private:
     const Surface& surface_;
-    QImage frame_;  // the surface converted for painting, reused
+    QImage frame_;   // the surface converted for painting, reused
+    QImage scaled_;  // ... and scaled by a whole number, reused
     bool fastForward_ = false;
     bool blackSurround_ = false;
     QRect lastPicture_;  // where the picture was painted last, logical pixels
