@@ -19,31 +19,49 @@ using cart::kBankSize;
 
 static_assert(cart::kTitleLength == std::tuple_size_v<decltype(Machine::RomTitle)>);
 
-// Reads a whole regular file; false if it cannot be opened or read, or if its
-// size is outside the accepted range (checked before reading it).
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+// Reads a whole regular file, checking its size before reading it.
+LoadRomResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     // Only a regular file can be a cartridge: opening a named pipe for
     // reading waits for a writer that may never come, and a device may never
     // end.
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    const auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) return LoadRomResult::NoSuchFile;
+    if (!std::filesystem::is_regular_file(status)) return LoadRomResult::NotRegularFile;
     std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return false;
+    if (!in) return LoadRomResult::Unreadable;
     const std::streamoff length = in.tellg();
-    if (length < std::streamoff(kMinRomSize) || length > std::streamoff(kMaxRomSize)) return false;
+    if (length < 0) return LoadRomResult::Unreadable;
+    if (length < std::streamoff(kMinRomSize)) return LoadRomResult::TooShort;
+    if (length > std::streamoff(kMaxRomSize)) return LoadRomResult::TooLarge;
     out.resize(size_t(length));
     in.seekg(0);
     in.read(reinterpret_cast<char*>(out.data()), length);
-    return bool(in);
+    return in ? LoadRomResult::Loaded : LoadRomResult::Unreadable;
 }
 
 }  // namespace
 
-bool LoadRom(Machine& m, const std::string& path) {
-    if (path.empty()) return false;
+bool LoadRom(Machine& m, const std::string& path) { return LoadRomChecked(m, path) == LoadRomResult::Loaded; }
+
+LoadRomResult LoadRomChecked(Machine& m, const std::string& path) {
+    if (path.empty()) return LoadRomResult::NoSuchFile;
     std::vector<uint8_t> image;
-    if (!ReadWholeFile(path, image)) return false;
-    return LoadRomImage(m, std::move(image), path);
+    if (const LoadRomResult r = ReadWholeFile(path, image); r != LoadRomResult::Loaded) return r;
+    // The size was checked before reading: the image loads.
+    return LoadRomImage(m, std::move(image), path) ? LoadRomResult::Loaded : LoadRomResult::Unreadable;
+}
+
+std::string LoadRomReasonText(LoadRomResult r) {
+    switch (r) {
+        case LoadRomResult::Loaded: return {};
+        case LoadRomResult::NoSuchFile: return "no such file";
+        case LoadRomResult::NotRegularFile: return "not a regular file";
+        case LoadRomResult::TooShort: return "shorter than a cartridge header";
+        case LoadRomResult::TooLarge: return "larger than 8 MiB";
+        case LoadRomResult::Unreadable: return "unreadable";
+    }
+    return "unreadable";
 }
 
 bool LoadRomImage(Machine& m, std::vector<uint8_t> image, const std::string& path) {

@@ -23,6 +23,26 @@ constexpr size_t kMinRomSize = cart::kHeaderEnd + 1;
 // the host's caption becomes "Wenlo - " and the title up to its first zero.
 bool LoadRom(Machine&, const std::string& path);
 
+// Why a load failed, or Loaded. The checks come in this order: a file that
+// is not there, then not a regular file (a folder, a pipe, a device), then
+// its size, then the reading itself.
+enum class LoadRomResult : uint8_t {
+    Loaded,
+    NoSuchFile,  // the empty path too
+    NotRegularFile,
+    TooShort,  // shorter than kMinRomSize: no complete header
+    TooLarge,  // longer than kMaxRomSize
+    Unreadable,
+};
+
+// LoadRom with the reason of a failure; LoadRom is this == Loaded.
+LoadRomResult LoadRomChecked(Machine&, const std::string& path);
+
+// The reason as a player reads it: "no such file", "not a regular file",
+// "shorter than a cartridge header", "larger than 8 MiB", "unreadable";
+// empty for Loaded.
+std::string LoadRomReasonText(LoadRomResult);
+
 // Loads an image already in memory as if read from path (path only names the
 // state files). Same checks and result as LoadRom.
 bool LoadRomImage(Machine&, std::vector<uint8_t> image, const std::string& path);

@@ -8,11 +8,15 @@
 namespace wenlo {
 
 bool StartCartridge(Machine& m, const std::string& path) {
-    if (!LoadRom(m, path)) return false;
+    return StartCartridgeChecked(m, path) == LoadRomResult::Loaded;
+}
+
+LoadRomResult StartCartridgeChecked(Machine& m, const std::string& path) {
+    if (const LoadRomResult r = LoadRomChecked(m, path); r != LoadRomResult::Loaded) return r;
     ResetMachine(m);
     m.Running = true;
     m.Paused = false;
-    return true;
+    return LoadRomResult::Loaded;
 }
 
 void RunFrame(Machine& m) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/cartridge.h"
 #include "core/machine.h"
 
 namespace wenlo {
@@ -19,6 +20,8 @@ constexpr int32_t kDebuggerStepCycles = 7;
 // machine, sets Running and clears Paused. A file that does not load changes
 // nothing and returns false (a game that was running goes on).
 bool StartCartridge(Machine&, const std::string& path);
+// StartCartridge with the reason a file did not load (core/cartridge.h).
+LoadRomResult StartCartridgeChecked(Machine&, const std::string& path);
 
 // One frame: kLinesPerFrame passes of the run loop, drawing as the run loop
 // draws. Runs the lines even when Running is false (the interpreter then

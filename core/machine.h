@@ -113,6 +113,11 @@ struct Machine {
     uint8_t DisplayMode = 0;                          // 0 Mode1x1, 1 Mode2x2, 2 Mode2x2Interlaced
     uint8_t JoypadDirections = 0, JoypadButtons = 0;  // low nibble, 1 = held
     uint8_t PrevJoypadDirections = 0, PrevJoypadButtons = 0;
+    // The host's choice to see every frame drawn instead of one in kFrameSkip
+    // (smoother motion at three times the drawing). Drawing only writes the
+    // host's surface, so the machine runs the same either way; not part of a
+    // state file, and kept by ResetMachine, Free ROM and Load State.
+    bool DrawEveryFrame = false;
 
     Host* host = nullptr;
 

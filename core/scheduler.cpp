@@ -68,7 +68,7 @@ void ScanlineTick(Machine& m, bool render) {
     CompatLineEnd(m, line);
     m.STAT &= uint8_t(~io::kStatModeMask);
     if (line < kVBlankLine) {
-        if (render && m.FrameCount % kFrameSkip == 0) DrawLine(m);
+        if (render && (m.FrameCount % kFrameSkip == 0 || m.DrawEveryFrame)) DrawLine(m);
         if (m.IME) {
             m.IF &= uint8_t(~io::kIntVBlank);
             SetCoincidence(m, line == m.LYC);
@@ -95,7 +95,7 @@ void ScanlineTick(Machine& m, bool render) {
             // FrameCount moved on at the VBlank line: this frame's lines were
             // drawn under the count before it.
             if (line == kLastLine)
-                m.host->FrameEnded(uint8_t(m.FrameCount - 1) % kFrameSkip == 0);
+                m.host->FrameEnded(m.DrawEveryFrame || uint8_t(m.FrameCount - 1) % kFrameSkip == 0);
             else
                 m.host->PumpEvents();
         }

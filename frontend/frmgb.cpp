@@ -44,6 +44,7 @@ frmGB::frmGB(QWidget* parent) : QMainWindow(parent), m_(std::make_unique<Machine
     BuildMenus();
     BuildControls();
     pads_ = std::make_unique<Gamepads>(*m_, heldKeys_, this);
+    rewind_.SetHistoryExhausted([this] { ShowNote("Rewind: the start of the history"); });
     setAcceptDrops(true);
 
     // Start-up: shades and back colour come with the surface; then the
@@ -78,7 +79,7 @@ void frmGB::FrameEnded(bool drawn) {
     // then, in the frame end's own pump. Repaints requested meanwhile merge.
     // Fast-forwarding, fewer drawn frames are shown (RepaintDue); the one
     // painted is complete all the same, as pumps run only in VBlank.
-    if (run_.RepaintDue(drawn)) picScreen->update();
+    if (run_.RepaintDue(drawn)) picScreen->UpdatePicture();
     rewind_.FrameEnded(*m_);
     pads_->Poll();
     run_.FrameEnded();
@@ -117,8 +118,13 @@ void frmGB::mnuFileLoad_Click() {
 void frmGB::cmdLoad_Click() { mnuFileLoad_Click(); }
 
 void frmGB::StartRom(const QString& path) {
-    if (!StartCartridge(*m_, QFile::encodeName(path).toStdString())) {
-        dialogs_->Critical(this, kAppTitle, "Failed to Load ROM.");
+    const LoadRomResult loaded = StartCartridgeChecked(*m_, QFile::encodeName(path).toStdString());
+    if (loaded != LoadRomResult::Loaded) {
+        // The fixed text, then why, on a line of its own.
+        QString why = QString::fromStdString(LoadRomReasonText(loaded));
+        why[0] = why[0].toUpper();
+        dialogs_->Critical(this, kAppTitle,
+                           "Failed to Load ROM.\n" + why + ": " + QDir::toNativeSeparators(path));
         return;  // a game that was running goes on
     }
     EnterCartridgeFolder(path);
@@ -183,8 +189,8 @@ void frmGB::mnuSave_Click() {
     const StateLocation where = StateLocationFor(*m_, StateFolder());
     std::string error;
     if (WriteStateFile(*m_, QFile::encodeName(where.path).toStdString(), &error)) {
-        if (where.perUser)
-            dialogs_->Information(this, kAppTitle, PerUserStateNote(QFileInfo(where.path).absolutePath()));
+        ShowNote(where.perUser ? PerUserStateNote(QFileInfo(where.path).absolutePath())
+                               : "State saved to " + where.path);
         return;
     }
     dialogs_->Critical(this, kAppTitle,
@@ -197,6 +203,7 @@ void frmGB::mnuLoad_Click() {
     std::string error;
     if (ReadStateFile(*m_, QFile::encodeName(where.path).toStdString(), &error)) {
         rewind_.Clear();  // the history of the machine replaced
+        ShowNote("State loaded from " + where.path);
         return;
     }
     dialogs_->Critical(this, kAppTitle,
@@ -300,8 +307,12 @@ void frmGB::cmdRunTo_Click() {
     // A machine that runs can be stopped, as after a Reset; with no cartridge
     // Stop stays off with the rest of the machine commands.
     if (cartridgeLoaded_) ApplyCommandStates(AfterStopEnabled(run_.State()));
-    run_.RunTo(*target);  // the dump shows where it stopped
+    const bool gaveUp = run_.RunTo(*target);  // the dump shows where it stopped
     ShowState(false);
+    if (gaveUp)
+        ShowNote(QString("Run To: $%1 not reached in %2 instructions")
+                     .arg(QString::fromStdString(Hex(*target)))
+                     .arg(kRunToLimit));
 }
 
 }  // namespace wenlo::ui

@@ -22,6 +22,7 @@
 #include "core/machine.h"
 #include "frontend/dialogs.h"
 #include "frontend/rewind_control.h"
+#include "frontend/fullscreen.h"
 #include "frontend/run_controller.h"
 #include "input/key_sources.h"
 #include "video/surface.h"
@@ -76,6 +77,16 @@ public:
     // changes nothing.
     void StartRom(const QString& path);
 
+    // A short note over the picture for about two seconds (picture_note.h);
+    // the note shown now, empty when none is.
+    void ShowNote(const QString& text);
+    QString NoteText() const;
+    // Where screenshots go; empty (the default) is DefaultScreenshotFolder().
+    void SetScreenshotFolder(const QString& folder) { screenshotFolder_ = folder; }
+    bool IsFullscreen() const { return fullscreen_.Active(); }
+    // The Game Boy keys the keyboard holds down now (not a pad's).
+    const KeySources& KeyboardHeld() const { return heldKeys_; }
+
     // The debugger's last register dump exactly, lines separated by "\r\n".
     const std::string& RegisterDumpText() const { return dumpText_; }
 
@@ -108,6 +119,7 @@ public:
     QMenu *mnuFile, *mnuDisplay, *mnuCPU, *mnuHelp;
     QAction *mnuFileLoad, *mnuFreeROM, *mnuFileROMInfo, *mnuFileExit;
     QAction *mnuDisplay1x1, *mnuDisplay2x2, *mnu2x2Int;
+    QAction *mnuFileScreenshot, *mnuDisplayEveryFrame, *mnuDisplayFullscreen;
     QAction *mnuCPUReset, *mnuCPUPause, *mnuCPUStop, *mnuSave, *mnuLoad, *mnuCPUDebugger;
     QAction* mnuCPUCompat;
     QAction* mnuHelpAbout;
@@ -138,6 +150,13 @@ public slots:
     void picScreen_KeyUp(int keyCode);
     void picScreen_FastForward(bool held);
     void picScreen_Rewind(bool held);
+    void mnuFileScreenshot_Click();
+    void mnuDisplayEveryFrame_Click();
+    void mnuDisplayFullscreen_Click();
+    // Releases every Game Boy key the keyboard holds, through KeyUp as if
+    // its key-up had come, and ends fast-forward: the picture lost the
+    // focus, or the window was deactivated or minimised.
+    void ReleaseKeyboardKeys();
 
 protected:
     void showEvent(QShowEvent*) override;
@@ -146,6 +165,8 @@ protected:
     void keyReleaseEvent(QKeyEvent*) override;
     void dragEnterEvent(QDragEnterEvent*) override;
     void dropEvent(QDropEvent*) override;
+    void changeEvent(QEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void BuildMenus();
@@ -153,6 +174,10 @@ private:
     void EnterCartridgeFolder(const QString& path);
     void SetDisplayMode(uint8_t mode, bool clear);
     void ApplyLayout();
+    // The controls' places for the client area's size now: the layout of
+    // the display mode, the picture taking what the window has grown by
+    // (layout.h), or the whole client area fullscreen.
+    void PlaceControls();
     void ClearPicture();
     // Moves the lifecycle state on, then shows the commands as the table says.
     void ApplyCommandStates(Lifecycle state);
@@ -182,6 +207,10 @@ private:
     // directory itself).
     std::string stateFolder_;
     std::string dumpText_;
+
+    FullscreenMode fullscreen_;
+    bool layoutPending_ = false;  // display mode or debugger changed fullscreen
+    QString screenshotFolder_;
 
     QPointer<frmAbout> about_;
     QPointer<frmROM> romInfo_;

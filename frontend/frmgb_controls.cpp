@@ -46,6 +46,7 @@ void frmGB::BuildMenus() {
     mnuFileLoad = AddEntry(mnuFile, "mnuFileLoad", "Load ROM...");
     mnuFreeROM = AddEntry(mnuFile, "mnuFreeROM", "Free ROM");
     mnuFileROMInfo = AddEntry(mnuFile, "mnuFileROMInfo", "ROM Info");
+    mnuFileScreenshot = AddEntry(mnuFile, "mnuFileScreenshot", "Screenshot", QKeySequence(Qt::Key_F9));
     mnuFileExit = AddEntry(mnuFile, "mnuFileExit", "E&xit", QKeySequence(Qt::CTRL | Qt::Key_X));
 
     mnuDisplay = AddMenu(bar, "mnuDisplay", "Display");
@@ -53,6 +54,12 @@ void frmGB::BuildMenus() {
     mnuDisplay2x2 = AddEntry(mnuDisplay, "mnuDisplay2x2", "2x2[SLOW!]");
     mnu2x2Int = AddEntry(mnuDisplay, "mnu2x2Int", "2x2(Interlaced)");
     for (QAction* a : {mnuDisplay1x1, mnuDisplay2x2, mnu2x2Int}) a->setCheckable(true);
+    mnuDisplay->addSeparator();
+    mnuDisplayEveryFrame = AddEntry(mnuDisplay, "mnuDisplayEveryFrame", "Every Frame");
+    mnuDisplayEveryFrame->setCheckable(true);
+    mnuDisplayFullscreen =
+        AddEntry(mnuDisplay, "mnuDisplayFullscreen", "Fullscreen", QKeySequence(Qt::Key_F11));
+    mnuDisplayFullscreen->setCheckable(true);
 
     mnuCPU = AddMenu(bar, "mnuCPU", "CPU");
     mnuCPUReset = AddEntry(mnuCPU, "mnuCPUReset", "Reset");
@@ -69,9 +76,11 @@ void frmGB::BuildMenus() {
     mnuHelp = AddMenu(bar, "mnuHelp", "&Help");
     mnuHelpAbout = AddEntry(mnuHelp, "mnuHelpAbout", "&About", QKeySequence(Qt::Key_F1));
 
-    // The hidden "CPU" menu would take its shortcuts with it; held by the
-    // window as well, these keys work whenever their entries are enabled.
-    addActions({mnuSave, mnuLoad, mnuCPUDebugger, mnuFileExit, mnuHelpAbout});
+    // The hidden "CPU" menu (and the menu bar, fullscreen) would take its
+    // shortcuts with it; held by the window as well, these keys work
+    // whenever their entries are enabled.
+    addActions({mnuSave, mnuLoad, mnuCPUDebugger, mnuFileExit, mnuHelpAbout, mnuDisplayFullscreen,
+                mnuFileScreenshot});
 
     connect(mnuFileLoad, &QAction::triggered, this, &frmGB::mnuFileLoad_Click);
     connect(mnuFreeROM, &QAction::triggered, this, &frmGB::mnuFreeROM_Click);
@@ -88,6 +97,9 @@ void frmGB::BuildMenus() {
     connect(mnuCPUDebugger, &QAction::triggered, this, &frmGB::mnuCPUDebugger_Click);
     connect(mnuCPUCompat, &QAction::triggered, this, &frmGB::mnuCPUCompat_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frmGB::mnuHelpAbout_Click);
+    connect(mnuFileScreenshot, &QAction::triggered, this, &frmGB::mnuFileScreenshot_Click);
+    connect(mnuDisplayEveryFrame, &QAction::triggered, this, &frmGB::mnuDisplayEveryFrame_Click);
+    connect(mnuDisplayFullscreen, &QAction::triggered, this, &frmGB::mnuDisplayFullscreen_Click);
 }
 
 void frmGB::BuildControls() {
@@ -108,6 +120,8 @@ void frmGB::BuildControls() {
     connect(picScreen, &PictureBox::KeyUp, this, &frmGB::picScreen_KeyUp);
     connect(picScreen, &PictureBox::FastForward, this, &frmGB::picScreen_FastForward);
     connect(picScreen, &PictureBox::Rewind, this, &frmGB::picScreen_Rewind);
+    connect(picScreen, &PictureBox::FocusLost, this, &frmGB::ReleaseKeyboardKeys);
+    client->installEventFilter(this);  // its resizes place the controls
 
     cmdLoad = MakeControl<QPushButton>(client, "cmdLoad", "&Load");
     cmdStop = MakeControl<QPushButton>(client, "cmdStop", "&Unload");
@@ -145,7 +159,37 @@ void frmGB::BuildControls() {
 }
 
 void frmGB::ApplyLayout() {
+    if (fullscreen_.Active()) {
+        layoutPending_ = true;  // the window takes the mode's size on leaving
+        return PlaceControls();
+    }
     const MainLayout l = ComputeMainLayout(m_->DisplayMode, debuggerShown_);
+    const QSize frame = frameGeometry().size() - geometry().size();  // title bar and borders
+    resize(l.client.width(), l.client.height() + menuBar()->sizeHint().height());
+    // A maximised window keeps its size: the picture fills what it has.
+    PlaceControls();
+    // A window grown by the debugger or a 2x2 mode stays on the screen.
+    const QScreen* s = screen();
+    if (!isVisible() || !s) return;
+    const QRect avail = s->availableGeometry();
+    const QSize outer = size() + frame;
+    QPoint at = pos();
+    at.setX(std::max(avail.left(), std::min(at.x(), avail.right() + 1 - outer.width())));
+    at.setY(std::max(avail.top(), std::min(at.y(), avail.bottom() + 1 - outer.height())));
+    if (at != pos()) move(at);
+}
+
+void frmGB::PlaceControls() {
+    QWidget* client = centralWidget();
+    if (fullscreen_.Active()) {
+        // Over everything else, which stays as it was underneath.
+        picScreen->setGeometry(client->rect());
+        picScreen->raise();
+        return;
+    }
+    const MainLayout base = ComputeMainLayout(m_->DisplayMode, debuggerShown_);
+    // Before the window is shown its client area has no real size yet.
+    const MainLayout l = client->isVisible() ? StretchMainLayout(base, client->size()) : base;
     Line1->setGeometry(l.Line1);
     picScreen->setGeometry(l.picScreen);
     cmdLoad->setGeometry(l.cmdLoad);
@@ -157,17 +201,6 @@ void frmGB::ApplyLayout() {
     lblStats->setGeometry(l.lblStats);
     QCheckBox* checks[] = {Check1, Check2, Check3, Check4};
     for (int i = 0; i < 4; ++i) checks[i]->setGeometry(l.Check[i]);
-    const QSize frame = frameGeometry().size() - geometry().size();  // title bar and borders
-    resize(l.client.width(), l.client.height() + menuBar()->sizeHint().height());
-    // A window grown by the debugger or a 2x2 mode stays on the screen.
-    const QScreen* s = screen();
-    if (!isVisible() || !s) return;
-    const QRect avail = s->availableGeometry();
-    const QSize outer = size() + frame;
-    QPoint at = pos();
-    at.setX(std::max(avail.left(), std::min(at.x(), avail.right() + 1 - outer.width())));
-    at.setY(std::max(avail.top(), std::min(at.y(), avail.bottom() + 1 - outer.height())));
-    if (at != pos()) move(at);
 }
 
 void frmGB::ApplyCommandStates(Lifecycle state) {
@@ -191,6 +224,11 @@ void frmGB::ApplyCommandStates(Lifecycle state) {
     mnuDisplay2x2->setChecked(c.display2x2Checked);
     mnu2x2Int->setChecked(c.display2x2IntChecked);
     mnuCPUDebugger->setChecked(c.debuggerChecked);
+    // Not the lifecycle's: a picture to take needs a cartridge; the view
+    // entries mirror the window.
+    mnuFileScreenshot->setEnabled(cartridgeLoaded_);
+    mnuDisplayEveryFrame->setChecked(m_->DrawEveryFrame);
+    mnuDisplayFullscreen->setChecked(fullscreen_.Active());
 }
 
 }  // namespace wenlo::ui

@@ -1,12 +1,15 @@
 // frmGB's key routing: keys of the picture and keys the window sees itself
 // (when no control has the focus) go to the machine as the keyboard's held
 // keys (input/key_sources.h, shared with the gamepads); Escape in the picture
-// stops the game, Tab held there fast-forwards, Backspace rewinds.
+// stops the game, Tab held there fast-forwards, Backspace rewinds. The keys
+// the keyboard holds are released when the keyboard is lost: their key-ups
+// would go to another window, or nowhere.
 #include <QApplication>
 #include <QKeyEvent>
 
 #include "frontend/frmgb.h"
 #include "frontend/keymap.h"
+#include "frontend/picture_box.h"
 #include "input/keys.h"
 
 namespace wenlo::ui {
@@ -17,6 +20,20 @@ void frmGB::picScreen_KeyDown(int keyCode) {
 }
 
 void frmGB::picScreen_KeyUp(int keyCode) { heldKeys_.Release(*m_, KeySources::kKeyboard, keyCode); }
+
+void frmGB::ReleaseKeyboardKeys() {
+    heldKeys_.ReleaseSource(*m_, KeySources::kKeyboard);
+    picScreen->EndFastForward();
+}
+
+void frmGB::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    // The picture's focus-out covers most of this; a key the window held
+    // itself (no control had the focus) has no such report.
+    const bool lost = (e->type() == QEvent::ActivationChange && !isActiveWindow()) ||
+                      (e->type() == QEvent::WindowStateChange && isMinimized());
+    if (lost) ReleaseKeyboardKeys();
+}
 
 void frmGB::picScreen_FastForward(bool held) { run_.SetFastForward(held); }
 

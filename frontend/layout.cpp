@@ -1,5 +1,7 @@
 #include "frontend/layout.h"
 
+#include <algorithm>
+
 #include "video/surface.h"
 
 namespace wenlo::ui {
@@ -51,6 +53,20 @@ MainLayout ComputeMainLayout(uint8_t displayMode, bool debuggerShown) {
     }
     l.client = QSize(used.right() + 1 + Px(kMargin), used.bottom() + 1 + Px(kMargin));
     l.Line1 = QRect(0, 0, Px(kLineLength), 2);
+    return l;
+}
+
+MainLayout StretchMainLayout(MainLayout l, QSize client) {
+    const int dx = std::max(0, client.width() - l.client.width());
+    const int dy = std::max(0, client.height() - l.client.height());
+    if (dx == 0 && dy == 0) return l;
+    l.picScreen.adjust(0, 0, dx, dy);
+    for (QRect* r : {&l.cmdLoad, &l.cmdStop, &l.cmdExit, &l.cmdLoad2, &l.cmdStep, &l.cmdRunTo})
+        r->translate(dx, 0);
+    l.lblStats.translate(0, dy);
+    for (QRect& r : l.Check) r.translate(0, dy);
+    l.Line1.setWidth(std::max(l.Line1.width(), client.width()));
+    l.client = l.client.expandedTo(client);
     return l;
 }
 

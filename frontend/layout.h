@@ -34,4 +34,10 @@ struct MainLayout {
 // displayMode: 0 = 1x1, 1 = 2x2, 2 = 2x2 interlaced (others count as 1x1).
 MainLayout ComputeMainLayout(uint8_t displayMode, bool debuggerShown);
 
+// The layout in a client area larger than its own (a window resized or
+// maximised): the picture grows by the difference, the controls right of it
+// move right and those below it move down by as much. A smaller area leaves
+// the layout as it is.
+MainLayout StretchMainLayout(MainLayout l, QSize client);
+
 }  // namespace wenlo::ui

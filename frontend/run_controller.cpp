@@ -126,7 +126,7 @@ void RunController::Step(const std::function<void()>& afterStep) {
     stepActive_ = false;
 }
 
-void RunController::RunTo(int32_t target) {
+bool RunController::RunTo(int32_t target) {
     // A target that is never reached must not hang the window: events are
     // handled every few thousand steps (Stop, Escape and Pause work), and the
     // run gives up after kRunToLimit steps. A Load ROM or Reset from stopped
@@ -136,7 +136,8 @@ void RunController::RunTo(int32_t target) {
     const uint32_t starts = machineStarts_;
     EscapeStops escape(m_, window_, runDepth_);
     qApp->installEventFilter(&escape);
-    for (int64_t steps = 0; m_.regPC != target && steps < kRunToLimit;) {
+    int64_t steps = 0;
+    while (m_.regPC != target && steps < kRunToLimit) {
         DebuggerStep(m_, stepCycles_);
         if (machineStarts_ != starts) break;
         if (++steps % kRunToPumpEvery != 0) continue;
@@ -145,6 +146,7 @@ void RunController::RunTo(int32_t target) {
         if (!m_.Running || machineStarts_ != starts) break;
     }
     runToActive_ = false;
+    return steps >= kRunToLimit && m_.regPC != target;
 }
 
 }  // namespace wenlo::ui

@@ -62,8 +62,9 @@ public:
     void Step(const std::function<void()>& afterStep);
     bool RunToActive() const { return runToActive_; }
     // Steps until regPC is target, Running is cleared, a fresh start of the
-    // machine happens, or kRunToLimit steps have gone by.
-    void RunTo(int32_t target);
+    // machine happens, or kRunToLimit steps have gone by. True when it gave
+    // up so, the target not reached.
+    bool RunTo(int32_t target);
 
     // Run To gives up after this many instructions, showing where it stopped.
     static constexpr int64_t kRunToLimit = 10'000'000;

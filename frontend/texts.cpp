@@ -85,6 +85,9 @@ std::optional<int32_t> ParseAddress(std::string_view text) {
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
     if (text.size() >= 2 && text[0] == '&' && (text[1] == 'H' || text[1] == 'h'))
         return ParseHex(text.substr(2));
+    if (!text.empty() && text[0] == '$') return ParseHex(text.substr(1));
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        return ParseHex(text.substr(2));
     if (!IsDecimalNumber(text)) return std::nullopt;
     // from_chars ignores the C locale, which Qt sets from the environment (a
     // German desktop would otherwise read "1.5" differently).

@@ -27,7 +27,8 @@ std::string RomInfoText(const Machine& m);
 
 // Reads an address typed at the Run To prompt: a decimal number (sign,
 // fraction and exponent allowed; a fraction rounds to the nearest integer,
-// halves to even) or hexadecimal after "&H". Surrounding blanks are ignored.
+// halves to even) or hexadecimal after "&H", "$" or "0x" (the register dump
+// writes addresses with "$"). Surrounding blanks are ignored.
 // Empty, non-numeric or out-of-range (beyond 32 bits) answers give nothing.
 std::optional<int32_t> ParseAddress(std::string_view text);
 

@@ -211,30 +211,47 @@ TEST_F(CartridgeTest, RefusedFilesChangeNothing) {
     struct Case {
         const char* name;
         std::function<std::string()> make;  // returns the path to load
+        LoadRomResult why;                  // what LoadRomChecked says
     };
     const Case cases[] = {
-        {"empty path", [] { return std::string(); }},
-        {"missing", [this] { return dir + "/missing.gb"; }},
+        {"empty path", [] { return std::string(); }, LoadRomResult::NoSuchFile},
+        {"missing", [this] { return dir + "/missing.gb"; }, LoadRomResult::NoSuchFile},
         {"a folder",
          [this] {
              fs::create_directory(dir + "/folder.gb");
              return dir + "/folder.gb";
-         }},
+         },
+         LoadRomResult::NotRegularFile},
+        {"a named pipe",
+         [this] {
+             ::mkfifo((dir + "/fifo.gb").c_str(), 0600);
+             return dir + "/fifo.gb";
+         },
+         LoadRomResult::NotRegularFile},
+        {"a link to nothing",
+         [this] {
+             fs::create_symlink(dir + "/gone.gb", dir + "/dangling.gb");
+             return dir + "/dangling.gb";
+         },
+         LoadRomResult::NoSuchFile},
         {"empty file",
          [this] {
              WriteFile(dir + "/empty.gb", {});
              return dir + "/empty.gb";
-         }},
+         },
+         LoadRomResult::TooShort},
         {"shorter than the header",
          [this] {
              WriteFile(dir + "/short.gb", Image(0x14F, 0x00));
              return dir + "/short.gb";
-         }},
+         },
+         LoadRomResult::TooShort},
         {"over 8 MiB",
          [this] {
              WriteFile(dir + "/huge.gb", Image(0x800001, 0x01));
              return dir + "/huge.gb";
-         }},
+         },
+         LoadRomResult::TooLarge},
     };
 
     CaptionHost host;
@@ -246,6 +263,7 @@ TEST_F(CartridgeTest, RefusedFilesChangeNothing) {
     for (const Case& c : cases) {
         const std::string path = c.make();
         EXPECT_FALSE(LoadRom(*m, path)) << c.name;
+        EXPECT_EQ(LoadRomChecked(*m, path), c.why) << c.name;
         EXPECT_TRUE(m->RomImage == before->RomImage) << c.name;
         EXPECT_TRUE(m->RomWindow == before->RomWindow) << c.name;
         EXPECT_EQ(m->RomName, "kept") << c.name;
@@ -258,6 +276,16 @@ TEST_F(CartridgeTest, RefusedFilesChangeNothing) {
         EXPECT_EQ(m->RamEnabled, 1) << c.name;
         EXPECT_EQ(host.captions.size(), 1u) << c.name;
     }
+}
+
+TEST_F(CartridgeTest, AFileThatCannotBeOpenedIsUnreadable) {
+    // Permissions do not hold back the superuser: nothing to see then.
+    if (::geteuid() == 0) GTEST_SKIP() << "running as root";
+    const std::string path = dir + "/locked.gb";
+    WriteFile(path, Image(0x8000, 0x01));
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    EXPECT_EQ(LoadRomChecked(*m, path), LoadRomResult::Unreadable);
+    EXPECT_TRUE(m->RomImage.empty());
 }
 
 TEST_F(CartridgeTest, SizeLimitsAreInclusive) {

@@ -8,7 +8,9 @@
 
 #include "core/scheduler.h"
 #include "core/timing.h"
+#include "savestate/state_file.h"
 #include "tests/support/rom_builder.h"
+#include "video/surface.h"
 
 namespace wenlo {
 namespace {
@@ -55,6 +57,36 @@ TEST(LifecycleTest, RunFrameIsOneFrameOfScanlines) {
     EXPECT_EQ(a->FrameCount, 1);
     EXPECT_EQ(a->DIV, b->DIV);
     EXPECT_EQ(a->regPC, b->regPC);
+}
+
+// Drawing every frame only draws more: with sprites on every line (their
+// renderer reads the surface back) the machine's state after the same frames
+// is the same, and the last picture too.
+TEST(LifecycleTest, DrawingEveryFrameLeavesTheSameMachine) {
+    struct CountingHost : Host {
+        int drawn = 0;
+        void FrameEnded(bool d) override { drawn += d; }
+    };
+    std::vector<uint8_t> states[2];
+    std::vector<Color> pictures[2];
+    int drawn[2] = {};
+    for (int every = 0; every < 2; ++every) {
+        auto m = test::MakeMachine(test::BenchmarkCartridge(10));
+        Surface surface;
+        CountingHost host;
+        host.Screen = &surface;
+        m->host = &host;
+        m->DrawEveryFrame = every == 1;
+        for (int f = 0; f < 31; ++f) RunFrame(*m);  // 31: the last frame is drawn either way
+        states[every] = SerializeState(*m);
+        pictures[every].assign(surface.Pixels(), surface.Pixels() + Surface::kMaxWidth * Surface::kMaxHeight);
+        drawn[every] = host.drawn;
+        m->host = nullptr;
+    }
+    EXPECT_EQ(states[0], states[1]);
+    EXPECT_EQ(pictures[0], pictures[1]);
+    EXPECT_EQ(drawn[0], 11);
+    EXPECT_EQ(drawn[1], 31);
 }
 
 // One instruction per step, kDebuggerStepCycles counted; the count's passing

@@ -203,13 +203,17 @@ private slots:
     void cancelledOrFailedLoadKeepsTheGameRunning_data() {
         QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("messages");
-        QTest::newRow("cancelled") << QString() << 0;
-        QTest::newRow("missing file") << QString("/nonexistent/dir/none.gb") << 1;
-        QTest::newRow("empty file") << QString("EMPTY") << 1;
+        QTest::addColumn<QString>("why");  // the message's second line
+        QTest::newRow("cancelled") << QString() << 0 << QString();
+        QTest::newRow("missing file")
+            << QString("/nonexistent/dir/none.gb") << 1 << QString("No such file: /nonexistent/dir/none.gb");
+        QTest::newRow("empty file") << QString("EMPTY") << 1 << QString("Shorter than a cartridge header: ");
+        QTest::newRow("a folder") << QString("/") << 1 << QString("Not a regular file: /");
     }
     void cancelledOrFailedLoadKeepsTheGameRunning() {
         QFETCH(QString, answer);
         QFETCH(int, messages);
+        QFETCH(QString, why);
         if (answer == "EMPTY") {
             answer = QString::fromStdString(test::MakeTempDir()) + "/empty.gb";
             QFile f(answer);
@@ -235,7 +239,10 @@ private slots:
         QCOMPARE(dialogs.criticals.size(), messages);
         if (messages) {
             QCOMPARE(dialogs.criticals.first().title, QString("Wenlo"));
-            QCOMPARE(dialogs.criticals.first().text, QString("Failed to Load ROM."));
+            const QStringList lines = dialogs.criticals.first().text.split('\n');
+            QCOMPARE(lines.size(), 2);
+            QCOMPARE(lines[0], QString("Failed to Load ROM."));
+            QVERIFY2(lines[1].startsWith(why), qPrintable(lines[1]));
         }
     }
 
@@ -295,7 +302,8 @@ private slots:
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(w.get(), &drop);
         QTRY_COMPARE(dialogs.criticals.size(), 1);
-        QCOMPARE(dialogs.criticals.first().text, QString("Failed to Load ROM."));
+        QCOMPARE(dialogs.criticals.first().text,
+                 "Failed to Load ROM.\nShorter than a cartridge header: " + QDir::toNativeSeparators(path));
         QVERIFY(!w->machine().Running);
     }
 

@@ -94,6 +94,7 @@ private slots:
         QTest::newRow("decimal") << "336";
         QTest::newRow("hex") << "&H150";
         QTest::newRow("lower-case hex") << "&h150";
+        QTest::newRow("dollar hex") << "$150";
         QTest::newRow("fraction") << "335.5";  // halves go to the even 336
     }
     void runToStopsAtTheTarget() {
@@ -171,6 +172,13 @@ private slots:
         Button("cmdRunTo")->click();  // returns by itself after kRunToLimit steps
         QCOMPARE(w->machine().regPC, 0x101);
         QVERIFY(w->RegisterDumpText().find("PC=$101 ") != std::string::npos);
+        QVERIFY2(w->NoteText().startsWith("Run To: $2000 not reached"), qPrintable(w->NoteText()));
+        // One that arrives says nothing.
+        w->ShowNote(QString());
+        w->machine().regPC = 0x100;
+        dialogs.inputAnswers << "$101";
+        Button("cmdRunTo")->click();
+        QVERIFY(w->NoteText().isEmpty());
     }
 
     void stepWhileRunningEndsTheRun() {
@@ -227,7 +235,14 @@ private slots:
         QTest::newRow("trailing junk") << "12ab" << false << 0;
         QTest::newRow("comma") << "1,5" << false << 0;
         QTest::newRow("infinity") << "inf" << false << 0;
-        QTest::newRow("hex float") << "0x10" << false << 0;
+        QTest::newRow("0x hex") << "0x10" << true << 0x10;
+        QTest::newRow("0X hex") << "0X1bc" << true << 0x1BC;
+        QTest::newRow("0x alone") << "0x" << false << 0;
+        QTest::newRow("dollar hex") << "$1BC" << true << 0x1BC;
+        QTest::newRow("dollar 32 bits") << "$FFFFFFFF" << true << -1;
+        QTest::newRow("dollar alone") << "$" << false << 0;
+        QTest::newRow("dollar then blank") << "$ 1BC" << false << 0;
+        QTest::newRow("hex float") << "0x1p4" << false << 0;
         QTest::newRow("too large") << "2147483648" << false << 0;
         QTest::newRow("largest") << "2147483647" << true << 2147483647;
         QTest::newRow("smallest") << "-2147483648" << true << int(-2147483647 - 1);

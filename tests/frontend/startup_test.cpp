@@ -76,6 +76,12 @@ private slots:
                                         << "F12" << true << true << false;
         QTest::newRow("mnuHelpAbout") << "&About"
                                       << "F1" << true << true << false;
+        QTest::newRow("mnuFileScreenshot") << "Screenshot"
+                                           << "F9" << true << false << false;
+        QTest::newRow("mnuDisplayEveryFrame") << "Every Frame"
+                                              << "" << true << true << false;
+        QTest::newRow("mnuDisplayFullscreen") << "Fullscreen"
+                                              << "F11" << true << true << false;
     }
     void menuEntriesAtStartup() {
         QFETCH(QString, caption);

@@ -77,10 +77,12 @@ private slots:
         if (sealed) QVERIFY(folder.Seal());
 
         std::vector<uint8_t> saved, loaded;
+        QString savedNote;
         WhileRunning(games + "/folders.gb", [&] {
             Machine& m = w->machine();
             m.regB = 0x5A;
             w->mnuSave->trigger();
+            savedNote = w->NoteText();
             saved = SerializeState(m);
             m.regB = 0;
             m.regPC = 0x4321;
@@ -93,14 +95,12 @@ private slots:
         if (!sealed) {
             QCOMPARE(Files(games), QStringList({"folders.gb", "folders.sav"}));
             QVERIFY(!QFile::exists(perUser + "/folders.sav"));
-            QVERIFY(dialogs.informations.isEmpty());
+            QCOMPARE(savedNote, "State saved to " + games + "/folders.sav");
         } else {
             QCOMPARE(Files(games), QStringList({"folders.gb"}));
             QCOMPARE(Files(perUser), QStringList({"folders.sav"}));  // no temporaries either
-            QCOMPARE(dialogs.informations.size(), 1);
-            QCOMPARE(dialogs.informations.first().title, QString("Wenlo"));
-            QCOMPARE(dialogs.informations.first().text, PerUserStateNote(perUser));
-            QVERIFY(dialogs.informations.first().text.contains(perUser));
+            QCOMPARE(savedNote, PerUserStateNote(perUser));  // over the picture, naming the folder
+            QVERIFY(savedNote.contains(perUser));
         }
     }
 

@@ -74,6 +74,9 @@ enum class Cmd {
     Escape,
     EscapeOnButton,
     GameKey,
+    Fullscreen,
+    EveryFrame,
+    Screenshot,
 };
 
 // How often a command comes, by what the machine does: a user mostly plays
@@ -104,6 +107,9 @@ constexpr Weighted kCommands[] = {
     {Cmd::Escape, {1, 2, 3}, "Escape"},
     {Cmd::EscapeOnButton, {1, 1, 2}, "Escape on a button"},
     {Cmd::GameKey, {30, 10, 10}, "game key"},
+    {Cmd::Fullscreen, {2, 2, 2}, "Fullscreen"},
+    {Cmd::EveryFrame, {2, 2, 2}, "Every Frame"},
+    {Cmd::Screenshot, {3, 2, 2}, "Screenshot"},
 };
 
 // What the commands must have left, derived from the commands alone.
@@ -123,6 +129,9 @@ struct Model {
     QString folder;  // the current directory after the last good load
     QString romName;
     int criticals = 0;
+    bool fullscreen = false;
+    bool everyFrame = false;
+    int screenshots = 0;  // files written
 };
 
 class StressRun {
@@ -156,6 +165,7 @@ public:
     int maxWaitDepth = 0;
     int nestedSteps = 0;  // steps fired while an earlier one had not returned yet
     std::map<std::string, int> counts;
+    QString screenshots;  // the folder they go to
 
 private:
     Machine& M() { return w_.machine(); }
@@ -210,6 +220,7 @@ private:
                 case Cmd::Pause:
                 case Cmd::Stop:
                 case Cmd::Display:
+                case Cmd::EveryFrame:
                     if (!menus) continue;
                     break;
                 case Cmd::Step:
@@ -267,7 +278,31 @@ private:
                 QTest::keyClick(B("cmdLoad"), Qt::Key_Escape);
                 return;
             case Cmd::GameKey: return GameKey();
+            case Cmd::Fullscreen:
+                // F11 in the picture, or the entry.
+                model_.fullscreen = !model_.fullscreen;
+                if (Pick(2))
+                    QTest::keyClick(w_.picScreen, Qt::Key_F11);
+                else
+                    A("mnuDisplayFullscreen")->trigger();
+                return;
+            case Cmd::EveryFrame:
+                model_.everyFrame = !model_.everyFrame;
+                A("mnuDisplayEveryFrame")->trigger();
+                return;
+            case Cmd::Screenshot: return Screenshot();
         }
+    }
+
+    void Screenshot() {
+        // F9 or the entry; disabled without a cartridge.
+        if (model_.loaded) ++model_.screenshots;
+        if (Pick(2))
+            QTest::keyClick(w_.picScreen, Qt::Key_F9);
+        else
+            A("mnuFileScreenshot")->trigger();
+        Expect(QDir(screenshots).entryList({"*.png"}, QDir::Files).size() == model_.screenshots,
+               "a screenshot was not written, or written without a cartridge");
     }
 
     void LoadGood(const Cartridge& c) {
@@ -298,7 +333,8 @@ private:
         if (!path.isEmpty()) ++model_.criticals;  // empty: cancelled, nothing to say
         (Pick(2) ? B("cmdLoad")->click() : A("mnuFileLoad")->trigger());
         if (!path.isEmpty() && !d_.criticals.isEmpty())
-            Expect(d_.criticals.last().text == "Failed to Load ROM." && d_.criticals.last().title == "Wenlo",
+            Expect(d_.criticals.last().text.startsWith("Failed to Load ROM.\n") &&
+                       d_.criticals.last().title == "Wenlo",
                    "wrong message for a failed load: " + d_.criticals.last().text);
     }
 
@@ -505,6 +541,17 @@ private:
         want(d_.endProcessCalls == 0, "the process was ended");
         if (!model_.folder.isEmpty())
             want(QDir::currentPath() == model_.folder, "current directory " + QDir::currentPath());
+        want(w_.IsFullscreen() == model_.fullscreen &&
+                 A("mnuDisplayFullscreen")->isChecked() == model_.fullscreen,
+             "fullscreen");
+        want(m.DrawEveryFrame == model_.everyFrame &&
+                 A("mnuDisplayEveryFrame")->isChecked() == model_.everyFrame,
+             "Every Frame");
+        want(A("mnuFileScreenshot")->isEnabled() == loaded, "Screenshot");
+        // No Game Boy key stays held by the keyboard unless the machine has it down.
+        for (int code = 0; code < 256; ++code)
+            if (w_.KeyboardHeld().Holds(KeySources::kKeyboard, code) && !m.KeyState[code])
+                want(false, "keyboard and machine disagree");
         return bad.join(", ");
     }
 
@@ -817,6 +864,8 @@ private slots:
                               badDir + "/folder.gb"};
 
         StressRun run(*w, dialogs, good, bad, seed, steps);
+        run.screenshots = test::Q(test::MakeTempDir()) + "/Wenlo";
+        w->SetScreenshotFolder(run.screenshots);
         QEventLoop loop;
         QTimer watchdog;
         watchdog.setSingleShot(true);
