@@ -87,8 +87,10 @@ struct WindowPc {
     const uint8_t* bytes;  // the region: the byte at pc is bytes[offset]
     uint64_t low;          // the address of bytes[0]
     uint64_t limit;        // offsets below it start an instruction wholly inside
+    uint64_t pairLimit;    // offsets below it start two instructions in a row wholly inside
 
     bool Inside() const { return offset < limit; }
+    bool PairInside() const { return offset < pairLimit; }
     uint64_t Address() const { return low + offset; }
     WindowPc& operator=(uint64_t address) {
         offset = address - low;
@@ -103,7 +105,7 @@ struct WindowPc {
 // The window of the region holding address, or one that nothing is inside.
 inline WindowPc WindowAt(const Machine& m, uint64_t address) {
     const auto window = [address](const uint8_t* bytes, int32_t low, uint32_t size) {
-        return WindowPc{address - uint64_t(low), bytes, uint64_t(low), uint64_t(size - 2)};
+        return WindowPc{address - uint64_t(low), bytes, uint64_t(low), uint64_t(size - 2), uint64_t(size - 5)};
     };
     // Most used first: the cartridge, work RAM, high RAM.
     if (address <= uint64_t(io::kRomEnd)) return window(m.RomWindow.data(), 0, uint32_t(m.RomWindow.size()));
@@ -118,7 +120,7 @@ inline WindowPc WindowAt(const Machine& m, uint64_t address) {
     const int32_t echoStart = io::kWorkRamStart + int32_t(bus_detail::kWorkRamSpan);
     if (address >= uint64_t(echoStart) && address <= uint64_t(io::kEchoEnd))
         return window(m.RamBanks[0].data(), echoStart, uint32_t(io::kEchoEnd - echoStart + 1));
-    return WindowPc{0, m.RomWindow.data(), address, 0};
+    return WindowPc{0, m.RomWindow.data(), address, 0, 0};
 }
 
 // The fetches inside a window: the opcode's test covers them.

@@ -55,7 +55,10 @@ struct Host {
 // the instruction rules compare some flags with 1 and add others up.
 struct Machine {
     // CPU registers. F does not exist: it is composed from the four flag bytes.
-    uint8_t regA = 0, regB = 0, regC = 0, regD = 0, regE = 0, regH = 0, regL = 0;
+    // Each pair lies low byte first (C before B, E before D, L before H), as
+    // a little-endian word: the instruction loop then reads and writes BC, DE
+    // and HL in one access instead of two bytes put together.
+    uint8_t regA = 0, regC = 0, regB = 0, regE = 0, regD = 0, regL = 0, regH = 0;
     uint8_t flagZ = 0, flagN = 0, flagH = 0, flagC = 0;
     // Program counter and stack pointer are deliberately wider than 16 bits:
     // JR and PUSH/POP do not reduce them, the scheduler reduces regSP once per
