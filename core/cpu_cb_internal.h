@@ -121,4 +121,22 @@ template <Op op>
     }
 }
 
+// Execute with b as a constant in each case of one switch: the compiler
+// folds the two inner choices away, so the main loop reaches every CB
+// instruction with a single jump.
+[[gnu::always_inline]] inline void ExecuteFlat(Machine& m, uint8_t b) {
+#define WENLO_CB_1(n)  \
+    case n:            \
+        Execute(m, n); \
+        return;
+#define WENLO_CB_4(n) WENLO_CB_1(n) WENLO_CB_1(n + 1) WENLO_CB_1(n + 2) WENLO_CB_1(n + 3)
+#define WENLO_CB_16(n) WENLO_CB_4(n) WENLO_CB_4(n + 4) WENLO_CB_4(n + 8) WENLO_CB_4(n + 12)
+#define WENLO_CB_64(n) WENLO_CB_16(n) WENLO_CB_16(n + 16) WENLO_CB_16(n + 32) WENLO_CB_16(n + 48)
+    switch (b) { WENLO_CB_64(0) WENLO_CB_64(64) WENLO_CB_64(128) WENLO_CB_64(192) }
+#undef WENLO_CB_64
+#undef WENLO_CB_16
+#undef WENLO_CB_4
+#undef WENLO_CB_1
+}
+
 }  // namespace wenlo::cb

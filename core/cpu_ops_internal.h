@@ -173,7 +173,7 @@ template <class Pc>
 [[gnu::always_inline]] inline int Prefixed(Machine& m, Pc& pc) {
     const uint8_t b = Fetch8(m, pc);
     m.CurrentCBOpcode = b;
-    cb::Execute(m, b);
+    cb::ExecuteFlat(m, b);
     return cb::kCycles;
 }
 
