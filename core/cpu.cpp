@@ -377,7 +377,11 @@ void Interpret(Machine& m, int16_t cycles) {
         // budget, and neither opcode needs keeping, as another instruction
         // always follows them.
         while (budget > 2 * kMaxCost && pc.PairInside()) {
-            if (Step(m, pc, budget, op) && !pc.Inside()) break;
+            if (Step(m, pc, budget, op) && !pc.Inside()) {
+                pc = WindowAt(m, pc.Address());
+                if (!pc.Inside()) break;
+                continue;
+            }
             Step(m, pc, budget, op);
         }
         if (pc.Inside()) {
