@@ -384,10 +384,8 @@ void Interpret(Machine& m, int16_t cycles) {
             }
             Step(m, pc, budget, op);
         }
-        if (pc.Inside()) {
-            Step(m, pc, budget, op);  // the last few, one at a time
-            continue;
-        }
+        while (budget > 0 && pc.Inside()) Step(m, pc, budget, op);  // the last few, one at a time
+        if (budget <= 0) break;
         // Out of the window: a jump into another region takes the window
         // there; the rest runs one checked instruction.
         pc = WindowAt(m, pc.Address());
