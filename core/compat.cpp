@@ -217,7 +217,10 @@ std::string CompatSummary(const Compat& c) {
     const std::vector<CompatFeature> used = CompatUsed(c);
     if (used.empty()) return "compat: nothing this machine does differently was used";
     std::string names;
-    for (CompatFeature f : used) names += (names.empty() ? "" : ", ") + std::string(CompatInfoOf(f).name);
+    for (CompatFeature f : used) {
+        if (!names.empty()) names += ", ";
+        names += CompatInfoOf(f).name;
+    }
     return "compat: " + std::to_string(used.size()) + " differences used: " + names;
 }
 
