@@ -45,6 +45,22 @@ TEST(JoypadTest, HeldKeysBecomeTheTwoNibbles) {
     }
 }
 
+TEST(JoypadTest, OnlyAOneInKeyStateCountsAsHeld) {
+    // A state file may hold any byte there; the eight keys are read together,
+    // so each must still be tested on its own value.
+    const uint8_t eight[] = {keys::Right, keys::Left, keys::Up,     keys::Down,
+                             keys::A,     keys::B,    keys::Select, keys::Start};
+    for (const uint8_t value : {0x02, 0x03, 0x11, 0x81, 0xFF}) {
+        auto m = Fresh();
+        for (const uint8_t key : eight) m->KeyState[key] = value;
+        m->KeyState[keys::Up] = 1;
+        m->KeyState[keys::B] = 1;
+        UpdateJoypad(*m);
+        EXPECT_EQ(m->JoypadDirections, 0x04) << "value " << int(value);
+        EXPECT_EQ(m->JoypadButtons, 0x02) << "value " << int(value);
+    }
+}
+
 // Each step changes the keys and runs one update; a press and a release both
 // raise IF bit 4 for one update, an update without change withdraws it.
 TEST(JoypadTest, RequestFollowsChangesForOneUpdate) {
