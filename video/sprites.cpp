@@ -119,7 +119,6 @@ void BlendQuad(Color* to, const PairTable<Mode1x1>& pairs, uint32_t pattern, int
 template <DisplayModes Mode>
 [[gnu::noinline]] void DrawCrossingEntries(Machine& m, Surface& screen, uint64_t crossing, int height) {
     const int y = m.LY;
-    const uint8_t* const vram = m.VideoRam.data();
     const BlockLine<Mode> line(screen, y);
     // Tall sprites use the even/odd tile pair; rows 8-15 run on into the
     // second tile by the address arithmetic alone.
@@ -130,8 +129,6 @@ template <DisplayModes Mode>
 #if defined(__SSE2__)
     Color* const row1x1 = Mode == Mode1x1 && line.Columns() > 0 ? screen.Row(y) : nullptr;
     const int lastLeft1x1 = line.Columns() - 8;  // the last column a whole row fits from
-    const PairTable<Mode1x1>& pairs0 = kPalettePairs1x1[m.OBP0];
-    const PairTable<Mode1x1>& pairs1 = kPalettePairs1x1[m.OBP1];
 #endif
 
     // The highest entry first, so that entry 0 ends up on top.
@@ -147,10 +144,11 @@ template <DisplayModes Mode>
         // Sprite tiles always come from 0x8000 upward, whatever LCDC bit 4 says.
         const uint8_t attr = entry[3];
         const int tileRow = (attr & kAttrFlipY) ? flippedRowFromY + entry[0] : rowFromY - entry[0];
-        const uint8_t* const rowBytes = vram + size_t(entry[2] & tileMask) * kTileBytes + size_t(tileRow) * 2;
-        const uint8_t low = rowBytes[0], high = rowBytes[1];
+        const size_t rowIndex = size_t(entry[2] & tileMask) * kTileBytes + size_t(tileRow) * 2;
+        const uint8_t low = m.VideoRam[rowIndex], high = m.VideoRam[rowIndex + 1];
         if ((low | high) == 0) continue;  // colour 0 is transparent: nothing to draw
         const bool flipped = attr & kAttrFlipX;
+        const uint8_t palette = (attr & kAttrPalette1) ? m.OBP1 : m.OBP0;
 
         // A sprite that starts left of the screen (X 1..7) is moved right to
         // column 0 and drawn whole, not clipped. Nothing is clipped on the
@@ -165,14 +163,12 @@ template <DisplayModes Mode>
 #if defined(__SSE2__)
         if (Mode == Mode1x1 && left <= lastLeft1x1) {
             const uint32_t pattern = flipped ? TileRowPatternFlipped(low, high) : TileRowPattern(low, high);
-            const PairTable<Mode1x1>& pairs = (attr & kAttrPalette1) ? pairs1 : pairs0;
             Color* const to = row1x1 + left;
-            BlendQuad(to, pairs, pattern, 0, behind);
-            BlendQuad(to + 4, pairs, pattern, 2, behind);
+            BlendQuad(to, kPalettePairs1x1[palette], pattern, 0, behind);
+            BlendQuad(to + 4, kPalettePairs1x1[palette], pattern, 2, behind);
             continue;
         }
 #endif
-        const uint8_t palette = (attr & kAttrPalette1) ? m.OBP1 : m.OBP0;
         DrawBlockRow<Mode>(screen, line, y, left, low, high, flipped, palette, behind);
     } while (crossing != 0);
 }
