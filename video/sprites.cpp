@@ -122,10 +122,10 @@ template <DisplayModes Mode>
     const BlockLine<Mode> line(screen, y);
     // Tall sprites use the even/odd tile pair; rows 8-15 run on into the
     // second tile by the address arithmetic alone.
-    const int tileMask = height == 16 ? 0xFE : 0xFF;
+    const size_t tileMask = height == 16 ? 0xFE : 0xFF;
     // The row of an entry is line y - (Y - 16), counted from the bottom when
-    // it is flipped vertically.
-    const int rowFromY = y + kSpriteYOffset, flippedRowFromY = height - 1 - rowFromY;
+    // it is flipped vertically (0..height-1 for an entry that crosses).
+    const size_t rowFromY = size_t(y) + kSpriteYOffset, flippedRowFromY = size_t(height) - 1 - rowFromY;
 #if defined(__SSE2__)
     Color* const row1x1 = Mode == Mode1x1 && line.Columns() > 0 ? screen.Row(y) : nullptr;
     const int lastLeft1x1 = line.Columns() - 8;  // the last column a whole row fits from
@@ -143,8 +143,8 @@ template <DisplayModes Mode>
 
         // Sprite tiles always come from 0x8000 upward, whatever LCDC bit 4 says.
         const uint8_t attr = entry[3];
-        const int tileRow = (attr & kAttrFlipY) ? flippedRowFromY + entry[0] : rowFromY - entry[0];
-        const size_t rowIndex = size_t(entry[2] & tileMask) * kTileBytes + size_t(tileRow) * 2;
+        const size_t tileRow = (attr & kAttrFlipY) ? flippedRowFromY + entry[0] : rowFromY - entry[0];
+        const size_t rowIndex = (entry[2] & tileMask) * kTileBytes + tileRow * 2;
         const uint8_t low = m.VideoRam[rowIndex], high = m.VideoRam[rowIndex + 1];
         if ((low | high) == 0) continue;  // colour 0 is transparent: nothing to draw
         const bool flipped = attr & kAttrFlipX;
