@@ -80,7 +80,7 @@ public:
         alignas(16) std::array<uint16_t, 3 * 16> offsets;
         const __m128i count = _mm_cvtsi32_si128(fineX);
         const __m128i lowByte = _mm_set1_epi16(0x00FF);
-        const __m128i lowNibbles = _mm_set1_epi16(0x00F0), highNibbles = _mm_set1_epi16(0x0F00);
+        const __m128i bits4To7 = _mm_set1_epi16(0x00F0), bits8To11 = _mm_set1_epi16(0x0F00);
         for (int v = 0; v < 3; ++v) {
             const __m128i here = _mm_load_si128(reinterpret_cast<const __m128i*>(rows.data() + 8 * v));
             const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows.data() + 8 * v + 1));
@@ -95,10 +95,10 @@ public:
             const __m128i shades = Shade(BothHalves(low), BothHalves(high));
             // Quad index times 16: the left quad (pixels 0-3) from the top
             // nibbles, the right quad from the bottom ones.
-            const __m128i left = _mm_or_si128(_mm_and_si128(shades, lowNibbles),
-                                              _mm_and_si128(_mm_srli_epi16(shades, 4), highNibbles));
-            const __m128i right = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(shades, 4), lowNibbles),
-                                               _mm_and_si128(shades, highNibbles));
+            const __m128i left = _mm_or_si128(_mm_and_si128(shades, bits4To7),
+                                              _mm_and_si128(_mm_srli_epi16(shades, 4), bits8To11));
+            const __m128i right = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(shades, 4), bits4To7),
+                                               _mm_and_si128(shades, bits8To11));
             _mm_store_si128(reinterpret_cast<__m128i*>(offsets.data() + 16 * v),
                             _mm_unpacklo_epi16(left, right));
             _mm_store_si128(reinterpret_cast<__m128i*>(offsets.data() + 16 * v + 8),
