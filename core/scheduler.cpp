@@ -5,7 +5,7 @@
 #include "core/cpu.h"
 #include "core/io_regs.h"
 #include "core/timing.h"
-#include "input/joypad.h"
+#include "input/joypad_internal.h"
 #include "video/background.h"
 #include "video/sprites.h"
 #include "video/surface.h"
@@ -72,7 +72,7 @@ void ScanlineTick(Machine& m, bool render) {
         if (m.IME) {
             m.IF &= uint8_t(~io::kIntVBlank);
             SetCoincidence(m, line == m.LYC);
-            UpdateJoypad(m);
+            joypad_detail::Update(m);
         }
         ++m.LY;
     } else if (line == kVBlankLine) {
@@ -80,14 +80,14 @@ void ScanlineTick(Machine& m, bool render) {
         if (m.IME) {
             m.IF |= io::kIntVBlank;
             SetCoincidence(m, m.LYC == kVBlankLine);
-            UpdateJoypad(m);
+            joypad_detail::Update(m);
         }
         ++m.FrameCount;
         ++m.LY;
     } else {
         if (m.IME) {
             SetCoincidence(m, line == m.LYC);
-            UpdateJoypad(m);
+            joypad_detail::Update(m);
         }
         ++m.LY;  // a byte: a stray 255 (only a state file can hold one) wraps to 0
         if (render && m.host) {
