@@ -107,14 +107,16 @@ inline WindowPc WindowAt(const Machine& m, uint64_t address) {
     const auto window = [address](const uint8_t* bytes, int32_t low, uint32_t size) {
         return WindowPc{address - uint64_t(low), bytes, uint64_t(low), uint64_t(size - 2), uint64_t(size - 5)};
     };
-    // Most used first: the cartridge, work RAM, high RAM.
+    // Most often entered first: the cartridge, then high RAM, whose routines
+    // are called and left again, then work RAM, where code that has moved
+    // there tends to stay.
     if (address <= uint64_t(io::kRomEnd)) return window(m.RomWindow.data(), 0, uint32_t(m.RomWindow.size()));
-    const uint64_t work = address - uint64_t(io::kWorkRamStart);
-    if (work < bus_detail::kWorkRamSpan)
-        return window(m.RamBanks[0].data(), io::kWorkRamStart, bus_detail::kWorkRamSpan);
     const uint64_t high = address - uint64_t(io::kHighRamStart);
     if (high < bus_detail::kHighRamSpan)
         return window(m.HighRam.data(), io::kHighRamStart, bus_detail::kHighRamSpan);
+    const uint64_t work = address - uint64_t(io::kWorkRamStart);
+    if (work < bus_detail::kWorkRamSpan)
+        return window(m.RamBanks[0].data(), io::kWorkRamStart, bus_detail::kWorkRamSpan);
     if (address < uint64_t(io::kCartRamStart))
         return window(m.VideoRam.data(), io::kVideoRamStart, bus_detail::kVideoRamSpan);
     const int32_t echoStart = io::kWorkRamStart + int32_t(bus_detail::kWorkRamSpan);
