@@ -126,6 +126,18 @@ std::unique_ptr<Machine> CodeRunningFromWorkRamIntoItsEcho() {
     return m;
 }
 
+std::unique_ptr<Machine> JumpsOntoTheLastBytesOfWorkRam() {
+    // The jump lands where an instruction no longer fits before the echo:
+    // LD HL,nn at 0xDFFE takes its high byte from 0xE000 (= 0xC000), and
+    // the echo goes on with INC B and the jump back.
+    auto m = CodeMachine();
+    Poke(*m, 0xC100, {0x00, 0x14, 0xC3, 0xFE, 0xDF});  // C100 loop: nop; inc d; jp 0xDFFE
+    Poke(*m, 0xDFFE, {0x21, 0x34});                    // DFFE ld hl,nn
+    Poke(*m, 0xC000, {0x77, 0x04, 0xC3, 0x00, 0xC1});  // E000 n; E001 inc b; jp loop
+    m->regPC = 0xC100;
+    return m;
+}
+
 std::unique_ptr<Machine> CodeRunningToTheEndOfHighRam() {
     // LD HL,nn ends at 0xFFFD, JR at 0xFFFE takes its offset from IE at
     // 0xFFFF (-128: back to 0xFF80); the loop rewrites the LD's operand.
@@ -193,6 +205,12 @@ TEST(CpuFrameTest, LongBudgetsStopWhereSingleStepsWould) {
              EXPECT_EQ(m.regE, 0x5A);
              EXPECT_TRUE(m.regC == m.regA || m.regC == uint8_t(m.regA - 1))
                  << int(m.regC) << " " << int(m.regA);
+         }},
+        {"jumps onto the last bytes of work RAM", JumpsOntoTheLastBytesOfWorkRam,
+         [](const Machine& m) {
+             EXPECT_EQ(GetHL(m), 0x7734);  // the high byte came from the echo
+             EXPECT_TRUE(m.regB == m.regD || m.regB == uint8_t(m.regD - 1))
+                 << int(m.regB) << " " << int(m.regD);
          }},
         {"to the end of high RAM", CodeRunningToTheEndOfHighRam,
          [](const Machine& m) {
