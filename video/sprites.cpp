@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstddef>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -10,6 +11,7 @@
 
 #include "core/io_regs.h"
 #include "video/block_line_internal.h"
+#include "video/sprite_quad_internal.h"
 #include "video/surface.h"
 #include "video/tile_row_internal.h"
 
@@ -93,84 +95,139 @@ void DrawBlockRow(Surface& screen, const BlockLine<Mode>& line, int y, int left,
     }
 }
 
-#if defined(__SSE2__)
-// Mode1x1's fast path: four pixels of a sprite row at a time, from pairs
-// `first` and `first + 1` of its pattern, onto `to`. Opaque pixels (colour
-// 1..3) take their colour, the others keep the surface; behind the
-// background only pixels that show exact white now take part.
-void BlendQuad(Color* to, const PairTable<Mode1x1>& pairs, uint32_t pattern, int first, bool behind) {
-    const auto two = [](const PairRow<Mode1x1>& left, const PairRow<Mode1x1>& right) {
-        return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(left.data())),
-                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(right.data())));
-    };
-    const int left = PatternPair(pattern, first), right = PatternPair(pattern, first + 1);
-    const __m128i colour = two(pairs[left], pairs[right]);
-    __m128i mask = two(kOpaquePixels<Mode1x1>[left], kOpaquePixels<Mode1x1>[right]);
-    const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to));
-    if (behind) mask = _mm_and_si128(mask, _mm_cmpeq_epi32(old, _mm_set1_epi32(int(ShadeColors[0]))));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
-                     _mm_xor_si128(old, _mm_and_si128(_mm_xor_si128(old, colour), mask)));
+// What the renderer needs of one crossing entry on line y: its tile row
+// and where it starts. Returns false for an entry that draws nothing here.
+// An entry's row on line y: its attributes and the planes (low, high) of
+// its tile row.
+struct EntryRow {
+    uint8_t attr, low, high;
+};
+
+template <int Height>
+inline EntryRow ReadEntryRow(const Machine& m, const uint8_t* entry, size_t rowFromY) {
+    // Sprite tiles always come from 0x8000 upward, whatever LCDC bit 4 says.
+    // Tall sprites use the even/odd tile pair; rows 8-15 run on into the
+    // second tile by the address arithmetic alone. The row of an entry that
+    // crosses is 0..Height-1, so counting it from the bottom when the entry
+    // is flipped vertically is a flip of its bits.
+    const uint8_t attr = entry[3];
+    const size_t row = (rowFromY - entry[0]) ^ ((attr & kAttrFlipY) ? Height - 1 : 0);
+    const size_t rowIndex = (entry[2] & (Height == 16 ? 0xFE : 0xFF)) * size_t{kTileBytes} + row * 2;
+    return {attr, m.VideoRam[rowIndex], m.VideoRam[rowIndex + 1]};
 }
-#endif
+
+// The highest crossing entry first, so that entry 0 ends up on top.
+inline const uint8_t* NextEntry(const Machine& m, uint64_t& crossing) {
+    const unsigned k = 63 ^ unsigned(std::countl_zero(crossing));
+    crossing &= ~(uint64_t{1} << k);
+    return &m.Oam[4 * k];
+}
+
+// One entry the general way. Behind-background priority looks at the
+// surface as it is now: the background of this line plus the higher entries
+// already drawn. Only exact white (shade 0) lets the sprite through, so a
+// background colour 0 mapped to another shade hides it as well. The eight
+// blocks of a row are distinct, so the order they are drawn in does not
+// matter.
+template <DisplayModes Mode, int Height>
+inline void DrawEntry(const Machine& m, Surface& screen, const BlockLine<Mode>& line, const uint8_t* entry) {
+    // X >= 168 would start right of the screen; X = 0 hides the entry even
+    // where part of it would show.
+    const int spriteX = entry[1];
+    if (unsigned(spriteX - 1) >= unsigned(kScreenWidth + kSpriteXOffset - 1)) return;
+    const EntryRow r = ReadEntryRow<Height>(m, entry, size_t(m.LY) + kSpriteYOffset);
+    if ((r.low | r.high) == 0) return;  // colour 0 is transparent: nothing to draw
+    // A sprite that starts left of the screen (X 1..7) is moved right to
+    // column 0 and drawn whole, not clipped. Nothing is clipped on the
+    // right: the surface drops what falls beyond it.
+    const int left = std::max(spriteX, kSpriteXOffset) - kSpriteXOffset;
+    DrawBlockRow<Mode>(screen, line, m.LY, left, r.low, r.high, r.attr & kAttrFlipX,
+                       (r.attr & kAttrPalette1) ? m.OBP1 : m.OBP0, r.attr & kAttrBehindBackground);
+}
 
 // The whole renderer, written once; Mode only changes the pixel block that is
 // written and read back. Kept out of line: a line without sprites costs
 // only the scan.
-template <DisplayModes Mode>
-[[gnu::noinline]] void DrawCrossingEntries(Machine& m, Surface& screen, uint64_t crossing, int height) {
-    const int y = m.LY;
-    const BlockLine<Mode> line(screen, y);
-    // Tall sprites use the even/odd tile pair; rows 8-15 run on into the
-    // second tile by the address arithmetic alone.
-    const size_t tileMask = height == 16 ? 0xFE : 0xFF;
-    // The row of an entry is line y - (Y - 16), counted from the bottom when
-    // it is flipped vertically (0..height-1 for an entry that crosses).
-    const size_t rowFromY = size_t(y) + kSpriteYOffset, flippedRowFromY = size_t(height) - 1 - rowFromY;
+template <DisplayModes Mode, int Height>
+[[gnu::noinline]] void DrawCrossingEntries(Machine& m, Surface& screen, uint64_t crossing) {
+    const BlockLine<Mode> line(screen, m.LY);
+    do DrawEntry<Mode, Height>(m, screen, line, NextEntry(m, crossing));
+    while (crossing != 0);
+}
+
 #if defined(__SSE2__)
-    Color* const row1x1 = Mode == Mode1x1 && line.Columns() > 0 ? screen.Row(y) : nullptr;
-    const int lastLeft1x1 = line.Columns() - 8;  // the last column a whole row fits from
-#endif
+// An entry at or past a screen edge, or hidden: rare enough to be kept out
+// of the fast loop below, which need not keep the surface at hand for it.
+template <int Height>
+[[gnu::noinline]] void DrawEntryAtEdge(const Machine& m, const uint8_t* entry) {
+    Surface& screen = *m.host->Screen;
+    DrawEntry<Mode1x1, Height>(m, screen, BlockLine<Mode1x1>(screen, m.LY), entry);
+}
 
-    // The highest entry first, so that entry 0 ends up on top.
-    do {
-        const unsigned k = 63 ^ unsigned(std::countl_zero(crossing));
-        crossing ^= uint64_t{1} << k;
-        const uint8_t* const entry = &m.Oam[4 * k];
-        // X >= 168 would start right of the screen; X = 0 hides the entry
-        // even where part of it would show.
-        const int spriteX = entry[1];
-        if (unsigned(spriteX - 1) >= unsigned(kScreenWidth + kSpriteXOffset - 1)) continue;
-
-        // Sprite tiles always come from 0x8000 upward, whatever LCDC bit 4 says.
-        const uint8_t attr = entry[3];
-        const size_t tileRow = (attr & kAttrFlipY) ? flippedRowFromY + entry[0] : rowFromY - entry[0];
-        const size_t rowIndex = (entry[2] & tileMask) * kTileBytes + tileRow * 2;
-        const uint8_t low = m.VideoRam[rowIndex], high = m.VideoRam[rowIndex + 1];
-        if ((low | high) == 0) continue;  // colour 0 is transparent: nothing to draw
-        const bool flipped = attr & kAttrFlipX;
-        const uint8_t palette = (attr & kAttrPalette1) ? m.OBP1 : m.OBP0;
-
-        // A sprite that starts left of the screen (X 1..7) is moved right to
-        // column 0 and drawn whole, not clipped. Nothing is clipped on the
-        // right: the surface drops what falls beyond it.
-        const int left = spriteX < kSpriteXOffset ? 0 : spriteX - kSpriteXOffset;
-        // Behind-background priority looks at the surface as it is now: the
-        // background of this line plus the higher entries already drawn.
-        // Only exact white (shade 0) lets the sprite through, so a background
-        // colour 0 mapped to another shade hides it as well. The eight blocks
-        // are distinct, so the order they are drawn in does not matter.
-        const bool behind = attr & kAttrBehindBackground;
-#if defined(__SSE2__)
-        if (Mode == Mode1x1 && left <= lastLeft1x1) {
-            const uint32_t pattern = flipped ? TileRowPatternFlipped(low, high) : TileRowPattern(low, high);
-            Color* const to = row1x1 + left;
-            BlendQuad(to, kPalettePairs1x1[palette], pattern, 0, behind);
-            BlendQuad(to + 4, kPalettePairs1x1[palette], pattern, 2, behind);
+// Mode1x1's fast path onto surface row `row`, at least a screen wide: each
+// row of eight pixels as two quads, each blended with one colour read and
+// one read of the pixels that are opaque (colour 1..3).
+template <int Height>
+[[gnu::noinline]] void DrawCrossingQuads(const Machine& m, Color* row, uint64_t crossing) {
+    const size_t rowFromY = size_t(m.LY) + kSpriteYOffset;
+    const char* const tables = reinterpret_cast<const char*>(&kSpriteQuads);
+    constexpr size_t kShades = offsetof(SpriteQuadTables, shades),
+                     kOpaque = offsetof(SpriteQuadTables, opaque),
+                     kPlanes = offsetof(SpriteQuadTables, planes);
+    // The flip bit times 32 steps from one row direction's plane bits to
+    // the other's.
+    static_assert(kAttrFlipX * 32 == sizeof kSpriteQuads.planes[0]);
+    const auto blend = [&](Color* to, uint32_t shades, uint32_t opaque, bool behind) {
+        const auto quad = [&](size_t offset) {
+            return _mm_load_si128(reinterpret_cast<const __m128i*>(tables + offset));
+        };
+        const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to));
+        __m128i mask = quad(kOpaque + opaque);
+        if (behind) mask = _mm_and_si128(mask, _mm_cmpeq_epi32(old, _mm_set1_epi32(int(ShadeColors[0]))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                         _mm_xor_si128(old, _mm_and_si128(_mm_xor_si128(old, quad(kShades + shades)), mask)));
+    };
+    const auto& palette0 = SpritePalette(m.OBP0);
+    const auto& palette1 = SpritePalette(m.OBP1);
+    while (crossing != 0) {
+        const uint8_t* const entry = NextEntry(m, crossing);
+        // X 8..160: the whole row lies on the screen.
+        const size_t left = size_t{entry[1]} - kSpriteXOffset;
+        if (left > kScreenWidth - 8) {
+            DrawEntryAtEdge<Height>(m, entry);
             continue;
         }
+        const EntryRow r = ReadEntryRow<Height>(m, entry, rowFromY);
+        if ((r.low | r.high) == 0) continue;  // colour 0 is transparent: nothing to draw
+        const auto* const planes =
+            reinterpret_cast<const uint32_t*>(tables + kPlanes + (size_t{r.attr} & kAttrFlipX) * 32);
+        const RowQuads quads =
+            SpriteRowQuads(r.low, r.high, planes, (r.attr & kAttrPalette1) ? palette1 : palette0);
+        const bool behind = r.attr & kAttrBehindBackground;
+        blend(row + left, quads.shades & 0xFFFF, quads.opaque & 0xFFFF, behind);
+        blend(row + left + 4, quads.shades >> 16, quads.opaque >> 16, behind);
+    }
+}
 #endif
-        DrawBlockRow<Mode>(screen, line, y, left, low, high, flipped, palette, behind);
-    } while (crossing != 0);
+
+// The renderer for the entries crossing this line, by mode and sprite height.
+template <DisplayModes Mode>
+void DrawCrossingEntries(Machine& m, Surface& screen, uint64_t crossing, int height) {
+#if defined(__SSE2__)
+    if constexpr (Mode == Mode1x1) {
+        if (m.LY < screen.Height() && screen.Width() >= kScreenWidth) {
+            if (height == 16)
+                DrawCrossingQuads<16>(m, screen.Row(m.LY), crossing);
+            else
+                DrawCrossingQuads<8>(m, screen.Row(m.LY), crossing);
+            return;
+        }
+    }
+#endif
+    if (height == 16)
+        DrawCrossingEntries<Mode, 16>(m, screen, crossing);
+    else
+        DrawCrossingEntries<Mode, 8>(m, screen, crossing);
 }
 
 // There is no per-line limit.
