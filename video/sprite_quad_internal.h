@@ -88,13 +88,36 @@ inline constexpr std::array<PaletteMasks, 256> kPaletteMasks = [] {
 
 }  // namespace sprite_quad_detail
 
+// Attribute bits of a sprite entry (bits 0-3 are ignored).
+inline constexpr uint8_t kAttrBehindBackground = 0x80;
+inline constexpr uint8_t kAttrFlipY = 0x40;
+inline constexpr uint8_t kAttrFlipX = 0x20;
+inline constexpr uint8_t kAttrPalette1 = 0x10;
+
 // All the fast path's tables in one object, so that a single base register
-// reaches every one of them.
+// reaches every one of them. By attribute byte: flipRows, what turns the
+// row of an 8- or 16-line entry into its row counted from the bottom when
+// it is flipped vertically (a row of 0..height-1 flips by its bits); and
+// planesFrom, the byte offset in `planes` of its row direction's bits.
 struct SpriteQuadTables {
     std::array<ColorQuad, 256> shades = kShadeQuads;
     std::array<ColorQuad, 256> opaque = kOpaqueQuads;
     std::array<sprite_quad_detail::PaletteMasks, 256> palettes = sprite_quad_detail::kPaletteMasks;
     std::array<std::array<uint32_t, 256>, 2> planes = sprite_quad_detail::kPlaneBits;
+    std::array<std::array<uint8_t, 256>, 2> flipRows = [] {
+        std::array<std::array<uint8_t, 256>, 2> table{};
+        for (int attr = 0; attr < 256; ++attr) {
+            table[0][attr] = attr & kAttrFlipY ? 7 : 0;
+            table[1][attr] = attr & kAttrFlipY ? 15 : 0;
+        }
+        return table;
+    }();
+    std::array<uint16_t, 256> planesFrom = [] {
+        std::array<uint16_t, 256> table{};
+        for (int attr = 0; attr < 256; ++attr)
+            table[attr] = attr & kAttrFlipX ? uint16_t(sizeof(std::array<uint32_t, 256>)) : 0;
+        return table;
+    }();
 };
 inline constexpr SpriteQuadTables kSpriteQuads{};
 

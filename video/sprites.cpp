@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstddef>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -25,12 +26,6 @@ constexpr int kSpriteCount = 40;
 constexpr int kSpriteXOffset = 8;
 constexpr int kSpriteYOffset = 16;
 constexpr int kTileBytes = 16;
-
-// Attribute bits of an OAM entry (bits 0-3 are ignored).
-constexpr uint8_t kAttrBehindBackground = 0x80;
-constexpr uint8_t kAttrFlipY = 0x40;
-constexpr uint8_t kAttrFlipX = 0x20;
-constexpr uint8_t kAttrPalette1 = 0x10;
 
 // Bit k set for each entry k whose rows cross line y: its Y lies in
 // lowestY .. lowestY + height - 1, with lowestY = y + 17 - height (an
@@ -107,11 +102,9 @@ template <int Height>
 inline EntryRow ReadEntryRow(const Machine& m, const uint8_t* entry, size_t rowFromY) {
     // Sprite tiles always come from 0x8000 upward, whatever LCDC bit 4 says.
     // Tall sprites use the even/odd tile pair; rows 8-15 run on into the
-    // second tile by the address arithmetic alone. The row of an entry that
-    // crosses is 0..Height-1, so counting it from the bottom when the entry
-    // is flipped vertically is a flip of its bits.
+    // second tile by the address arithmetic alone.
     const uint8_t attr = entry[3];
-    const size_t row = (rowFromY - entry[0]) ^ ((attr & kAttrFlipY) ? Height - 1 : 0);
+    const size_t row = (rowFromY - entry[0]) ^ kSpriteQuads.flipRows[Height == 16][attr];
     const size_t rowIndex = (entry[2] & (Height == 16 ? 0xFE : 0xFF)) * size_t{kTileBytes} + row * 2;
     return {attr, m.VideoRam[rowIndex], m.VideoRam[rowIndex + 1]};
 }
@@ -174,10 +167,9 @@ template <int Height>
     constexpr size_t kShades = offsetof(SpriteQuadTables, shades),
                      kOpaque = offsetof(SpriteQuadTables, opaque),
                      kPlanes = offsetof(SpriteQuadTables, planes);
-    // The flip bit times 32 steps from one row direction's plane bits to
-    // the other's.
-    static_assert(kAttrFlipX * 32 == sizeof kSpriteQuads.planes[0]);
-    const auto blend = [&](Color* to, uint32_t shades, uint32_t opaque, bool behind) {
+    // One quad onto the four pixels at `to`; `behind` is a constant, so that
+    // each row tests its attribute once.
+    const auto blend = [&](Color* to, size_t shades, size_t opaque, auto behind) {
         const auto quad = [&](size_t offset) {
             return _mm_load_si128(reinterpret_cast<const __m128i*>(tables + offset));
         };
@@ -200,12 +192,17 @@ template <int Height>
         const EntryRow r = ReadEntryRow<Height>(m, entry, rowFromY);
         if ((r.low | r.high) == 0) continue;  // colour 0 is transparent: nothing to draw
         const auto* const planes =
-            reinterpret_cast<const uint32_t*>(tables + kPlanes + (size_t{r.attr} & kAttrFlipX) * 32);
+            reinterpret_cast<const uint32_t*>(tables + kPlanes + kSpriteQuads.planesFrom[r.attr]);
         const RowQuads quads =
             SpriteRowQuads(r.low, r.high, planes, (r.attr & kAttrPalette1) ? palette1 : palette0);
-        const bool behind = r.attr & kAttrBehindBackground;
-        blend(row + left, quads.shades & 0xFFFF, quads.opaque & 0xFFFF, behind);
-        blend(row + left + 4, quads.shades >> 16, quads.opaque >> 16, behind);
+        const size_t shades = quads.shades, opaque = quads.opaque;
+        if (r.attr & kAttrBehindBackground) {
+            blend(row + left, shades & 0xFFFF, opaque & 0xFFFF, std::true_type{});
+            blend(row + left + 4, shades >> 16, opaque >> 16, std::true_type{});
+        } else {
+            blend(row + left, shades & 0xFFFF, opaque & 0xFFFF, std::false_type{});
+            blend(row + left + 4, shades >> 16, opaque >> 16, std::false_type{});
+        }
     }
 }
 #endif
