@@ -90,8 +90,6 @@ void DrawBlockRow(Surface& screen, const BlockLine<Mode>& line, int y, int left,
     }
 }
 
-// What the renderer needs of one crossing entry on line y: its tile row
-// and where it starts. Returns false for an entry that draws nothing here.
 // An entry's row on line y: its attributes and the planes (low, high) of
 // its tile row.
 struct EntryRow {
@@ -159,7 +157,8 @@ template <int Height>
 
 // Mode1x1's fast path onto surface row `row`, at least a screen wide: each
 // row of eight pixels as two quads, each blended with one colour read and
-// one read of the pixels that are opaque (colour 1..3).
+// one read of the pixels that are opaque (colour 1..3), under the same
+// behind-background rule as DrawEntry.
 template <int Height>
 [[gnu::noinline]] void DrawCrossingQuads(const Machine& m, Color* row, uint64_t crossing) {
     const size_t rowFromY = size_t(m.LY) + kSpriteYOffset;
@@ -175,7 +174,8 @@ template <int Height>
         };
         const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to));
         __m128i mask = quad(kOpaque + opaque);
-        if (behind) mask = _mm_and_si128(mask, _mm_cmpeq_epi32(old, _mm_set1_epi32(int(ShadeColors[0]))));
+        if constexpr (decltype(behind)::value)
+            mask = _mm_and_si128(mask, _mm_cmpeq_epi32(old, _mm_set1_epi32(int(ShadeColors[0]))));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
                          _mm_xor_si128(old, _mm_and_si128(_mm_xor_si128(old, quad(kShades + shades)), mask)));
     };
