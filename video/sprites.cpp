@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstddef>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -10,6 +12,7 @@
 
 #include "core/io_regs.h"
 #include "video/block_line_internal.h"
+#include "video/sprite_quad_internal.h"
 #include "video/surface.h"
 #include "video/tile_row_internal.h"
 
@@ -23,12 +26,6 @@ constexpr int kSpriteCount = 40;
 constexpr int kSpriteXOffset = 8;
 constexpr int kSpriteYOffset = 16;
 constexpr int kTileBytes = 16;
-
-// Attribute bits of an OAM entry (bits 0-3 are ignored).
-constexpr uint8_t kAttrBehindBackground = 0x80;
-constexpr uint8_t kAttrFlipY = 0x40;
-constexpr uint8_t kAttrFlipX = 0x20;
-constexpr uint8_t kAttrPalette1 = 0x10;
 
 // Bit k set for each entry k whose rows cross line y: its Y lies in
 // lowestY .. lowestY + height - 1, with lowestY = y + 17 - height (an
@@ -93,84 +90,141 @@ void DrawBlockRow(Surface& screen, const BlockLine<Mode>& line, int y, int left,
     }
 }
 
-#if defined(__SSE2__)
-// Mode1x1's fast path: four pixels of a sprite row at a time, from pairs
-// `first` and `first + 1` of its pattern, onto `to`. Opaque pixels (colour
-// 1..3) take their colour, the others keep the surface; behind the
-// background only pixels that show exact white now take part.
-void BlendQuad(Color* to, const PairTable<Mode1x1>& pairs, uint32_t pattern, int first, bool behind) {
-    const auto two = [](const PairRow<Mode1x1>& left, const PairRow<Mode1x1>& right) {
-        return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(left.data())),
-                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(right.data())));
-    };
-    const int left = PatternPair(pattern, first), right = PatternPair(pattern, first + 1);
-    const __m128i colour = two(pairs[left], pairs[right]);
-    __m128i mask = two(kOpaquePixels<Mode1x1>[left], kOpaquePixels<Mode1x1>[right]);
-    const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to));
-    if (behind) mask = _mm_and_si128(mask, _mm_cmpeq_epi32(old, _mm_set1_epi32(int(ShadeColors[0]))));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
-                     _mm_xor_si128(old, _mm_and_si128(_mm_xor_si128(old, colour), mask)));
+// An entry's row on line y: its attributes and the planes (low, high) of
+// its tile row.
+struct EntryRow {
+    uint8_t attr, low, high;
+};
+
+template <int Height>
+inline EntryRow ReadEntryRow(const Machine& m, const uint8_t* entry, size_t rowFromY) {
+    // Sprite tiles always come from 0x8000 upward, whatever LCDC bit 4 says.
+    // Tall sprites use the even/odd tile pair; rows 8-15 run on into the
+    // second tile by the address arithmetic alone.
+    const uint8_t attr = entry[3];
+    const size_t row = (rowFromY - entry[0]) ^ kSpriteQuads.flipRows[Height == 16][attr];
+    const size_t rowIndex = (entry[2] & (Height == 16 ? 0xFE : 0xFF)) * size_t{kTileBytes} + row * 2;
+    return {attr, m.VideoRam[rowIndex], m.VideoRam[rowIndex + 1]};
 }
-#endif
+
+// The highest crossing entry first, so that entry 0 ends up on top.
+inline const uint8_t* NextEntry(const Machine& m, uint64_t& crossing) {
+    const unsigned k = 63 ^ unsigned(std::countl_zero(crossing));
+    crossing &= ~(uint64_t{1} << k);
+    return &m.Oam[4 * k];
+}
+
+// One entry the general way. Behind-background priority looks at the
+// surface as it is now: the background of this line plus the higher entries
+// already drawn. Only exact white (shade 0) lets the sprite through, so a
+// background colour 0 mapped to another shade hides it as well. The eight
+// blocks of a row are distinct, so the order they are drawn in does not
+// matter.
+template <DisplayModes Mode, int Height>
+inline void DrawEntry(const Machine& m, Surface& screen, const BlockLine<Mode>& line, const uint8_t* entry) {
+    // X >= 168 would start right of the screen; X = 0 hides the entry even
+    // where part of it would show.
+    const int spriteX = entry[1];
+    if (unsigned(spriteX - 1) >= unsigned(kScreenWidth + kSpriteXOffset - 1)) return;
+    const EntryRow r = ReadEntryRow<Height>(m, entry, size_t(m.LY) + kSpriteYOffset);
+    if ((r.low | r.high) == 0) return;  // colour 0 is transparent: nothing to draw
+    // A sprite that starts left of the screen (X 1..7) is moved right to
+    // column 0 and drawn whole, not clipped. Nothing is clipped on the
+    // right: the surface drops what falls beyond it.
+    const int left = std::max(spriteX, kSpriteXOffset) - kSpriteXOffset;
+    DrawBlockRow<Mode>(screen, line, m.LY, left, r.low, r.high, r.attr & kAttrFlipX,
+                       (r.attr & kAttrPalette1) ? m.OBP1 : m.OBP0, r.attr & kAttrBehindBackground);
+}
 
 // The whole renderer, written once; Mode only changes the pixel block that is
 // written and read back. Kept out of line: a line without sprites costs
 // only the scan.
-template <DisplayModes Mode>
-[[gnu::noinline]] void DrawCrossingEntries(Machine& m, Surface& screen, uint64_t crossing, int height) {
-    const int y = m.LY;
-    const BlockLine<Mode> line(screen, y);
-    // Tall sprites use the even/odd tile pair; rows 8-15 run on into the
-    // second tile by the address arithmetic alone.
-    const size_t tileMask = height == 16 ? 0xFE : 0xFF;
-    // The row of an entry is line y - (Y - 16), counted from the bottom when
-    // it is flipped vertically (0..height-1 for an entry that crosses).
-    const size_t rowFromY = size_t(y) + kSpriteYOffset, flippedRowFromY = size_t(height) - 1 - rowFromY;
+template <DisplayModes Mode, int Height>
+[[gnu::noinline]] void DrawCrossingEntries(Machine& m, Surface& screen, uint64_t crossing) {
+    const BlockLine<Mode> line(screen, m.LY);
+    do DrawEntry<Mode, Height>(m, screen, line, NextEntry(m, crossing));
+    while (crossing != 0);
+}
+
 #if defined(__SSE2__)
-    Color* const row1x1 = Mode == Mode1x1 && line.Columns() > 0 ? screen.Row(y) : nullptr;
-    const int lastLeft1x1 = line.Columns() - 8;  // the last column a whole row fits from
-#endif
+// An entry at or past a screen edge, or hidden: rare enough to be kept out
+// of the fast loop below, which need not keep the surface at hand for it.
+template <int Height>
+[[gnu::noinline]] void DrawEntryAtEdge(const Machine& m, const uint8_t* entry) {
+    Surface& screen = *m.host->Screen;
+    DrawEntry<Mode1x1, Height>(m, screen, BlockLine<Mode1x1>(screen, m.LY), entry);
+}
 
-    // The highest entry first, so that entry 0 ends up on top.
-    do {
-        const unsigned k = 63 ^ unsigned(std::countl_zero(crossing));
-        crossing ^= uint64_t{1} << k;
-        const uint8_t* const entry = &m.Oam[4 * k];
-        // X >= 168 would start right of the screen; X = 0 hides the entry
-        // even where part of it would show.
-        const int spriteX = entry[1];
-        if (unsigned(spriteX - 1) >= unsigned(kScreenWidth + kSpriteXOffset - 1)) continue;
-
-        // Sprite tiles always come from 0x8000 upward, whatever LCDC bit 4 says.
-        const uint8_t attr = entry[3];
-        const size_t tileRow = (attr & kAttrFlipY) ? flippedRowFromY + entry[0] : rowFromY - entry[0];
-        const size_t rowIndex = (entry[2] & tileMask) * kTileBytes + tileRow * 2;
-        const uint8_t low = m.VideoRam[rowIndex], high = m.VideoRam[rowIndex + 1];
-        if ((low | high) == 0) continue;  // colour 0 is transparent: nothing to draw
-        const bool flipped = attr & kAttrFlipX;
-        const uint8_t palette = (attr & kAttrPalette1) ? m.OBP1 : m.OBP0;
-
-        // A sprite that starts left of the screen (X 1..7) is moved right to
-        // column 0 and drawn whole, not clipped. Nothing is clipped on the
-        // right: the surface drops what falls beyond it.
-        const int left = spriteX < kSpriteXOffset ? 0 : spriteX - kSpriteXOffset;
-        // Behind-background priority looks at the surface as it is now: the
-        // background of this line plus the higher entries already drawn.
-        // Only exact white (shade 0) lets the sprite through, so a background
-        // colour 0 mapped to another shade hides it as well. The eight blocks
-        // are distinct, so the order they are drawn in does not matter.
-        const bool behind = attr & kAttrBehindBackground;
-#if defined(__SSE2__)
-        if (Mode == Mode1x1 && left <= lastLeft1x1) {
-            const uint32_t pattern = flipped ? TileRowPatternFlipped(low, high) : TileRowPattern(low, high);
-            Color* const to = row1x1 + left;
-            BlendQuad(to, kPalettePairs1x1[palette], pattern, 0, behind);
-            BlendQuad(to + 4, kPalettePairs1x1[palette], pattern, 2, behind);
+// Mode1x1's fast path onto surface row `row`, at least a screen wide: each
+// row of eight pixels as two quads, each blended with one colour read and
+// one read of the pixels that are opaque (colour 1..3), under the same
+// behind-background rule as DrawEntry.
+template <int Height>
+[[gnu::noinline]] void DrawCrossingQuads(const Machine& m, Color* row, uint64_t crossing) {
+    const size_t rowFromY = size_t(m.LY) + kSpriteYOffset;
+    const char* const tables = reinterpret_cast<const char*>(&kSpriteQuads);
+    constexpr size_t kShades = offsetof(SpriteQuadTables, shades),
+                     kOpaque = offsetof(SpriteQuadTables, opaque),
+                     kPlanes = offsetof(SpriteQuadTables, planes);
+    // One quad onto the four pixels at `to`; `behind` is a constant, so that
+    // each row tests its attribute once.
+    const auto blend = [&](Color* to, size_t shades, size_t opaque, auto behind) {
+        const auto quad = [&](size_t offset) {
+            return _mm_load_si128(reinterpret_cast<const __m128i*>(tables + offset));
+        };
+        const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to));
+        __m128i mask = quad(kOpaque + opaque);
+        if constexpr (decltype(behind)::value)
+            mask = _mm_and_si128(mask, _mm_cmpeq_epi32(old, _mm_set1_epi32(int(ShadeColors[0]))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                         _mm_xor_si128(old, _mm_and_si128(_mm_xor_si128(old, quad(kShades + shades)), mask)));
+    };
+    const auto& palette0 = SpritePalette(m.OBP0);
+    const auto& palette1 = SpritePalette(m.OBP1);
+    while (crossing != 0) {
+        const uint8_t* const entry = NextEntry(m, crossing);
+        // X 8..160: the whole row lies on the screen.
+        const size_t left = size_t{entry[1]} - kSpriteXOffset;
+        if (left > kScreenWidth - 8) {
+            DrawEntryAtEdge<Height>(m, entry);
             continue;
         }
+        const EntryRow r = ReadEntryRow<Height>(m, entry, rowFromY);
+        if ((r.low | r.high) == 0) continue;  // colour 0 is transparent: nothing to draw
+        const auto* const planes =
+            reinterpret_cast<const uint32_t*>(tables + kPlanes + kSpriteQuads.planesFrom[r.attr]);
+        const RowQuads quads =
+            SpriteRowQuads(r.low, r.high, planes, (r.attr & kAttrPalette1) ? palette1 : palette0);
+        const size_t shades = quads.shades, opaque = quads.opaque;
+        if (r.attr & kAttrBehindBackground) {
+            blend(row + left, shades & 0xFFFF, opaque & 0xFFFF, std::true_type{});
+            blend(row + left + 4, shades >> 16, opaque >> 16, std::true_type{});
+        } else {
+            blend(row + left, shades & 0xFFFF, opaque & 0xFFFF, std::false_type{});
+            blend(row + left + 4, shades >> 16, opaque >> 16, std::false_type{});
+        }
+    }
+}
 #endif
-        DrawBlockRow<Mode>(screen, line, y, left, low, high, flipped, palette, behind);
-    } while (crossing != 0);
+
+// The renderer for the entries crossing this line, by mode and sprite height.
+template <DisplayModes Mode>
+void DrawCrossingEntries(Machine& m, Surface& screen, uint64_t crossing, int height) {
+#if defined(__SSE2__)
+    if constexpr (Mode == Mode1x1) {
+        if (m.LY < screen.Height() && screen.Width() >= kScreenWidth) {
+            if (height == 16)
+                DrawCrossingQuads<16>(m, screen.Row(m.LY), crossing);
+            else
+                DrawCrossingQuads<8>(m, screen.Row(m.LY), crossing);
+            return;
+        }
+    }
+#endif
+    if (height == 16)
+        DrawCrossingEntries<Mode, 16>(m, screen, crossing);
+    else
+        DrawCrossingEntries<Mode, 8>(m, screen, crossing);
 }
 
 // There is no per-line limit.

@@ -1,15 +1,16 @@
 // The renderers' building blocks: the whole-row tile decode and the raw
 // block access of one line, each against the plain one-pixel-at-a-time rule.
-#include "video/tile_row_internal.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <random>
 
 #include "video/block_line_internal.h"
+#include "video/sprite_quad_internal.h"
 #include "video/surface.h"
+#include "video/tile_row_internal.h"
 
 namespace wenlo {
 namespace {
@@ -38,6 +39,36 @@ TEST(TileRowTest, DecodesEveryRowExactlyAsTheBitRule) {
                           PatternColour(plain, 2 * k) << 2 | PatternColour(plain, 2 * k + 1))
                     << low << " " << high << " pair " << k;
         }
+}
+
+// The 1x1 sprite quads under every palette register, both row directions:
+// each pixel reads its palette's shade, and it is drawn exactly when its
+// colour number is not 0, whatever shade colour 0 maps to.
+TEST(TileRowTest, SpriteQuadsFollowEveryPaletteAndColourZeroStaysTransparent) {
+    const uint8_t planeBytes[] = {0x00, 0xFF, 0x80, 0x01, 0x0F, 0xF0, 0x5A, 0xC3};
+    const auto* const tables = reinterpret_cast<const char*>(&kSpriteQuads);
+    for (int palette = 0; palette < 256; ++palette)
+        for (const bool flipped : {false, true})
+            for (const uint8_t low : planeBytes)
+                for (const uint8_t high : planeBytes) {
+                    const RowQuads quads =
+                        SpriteRowQuads(low, high, SpritePlanes(flipped), SpritePalette(uint8_t(palette)));
+                    for (int i = 0; i < 8; ++i) {
+                        const int bit = flipped ? i : 7 - i, shift = i < 4 ? 0 : 16;
+                        const int colour = ((high >> bit) & 1) << 1 | ((low >> bit) & 1);
+                        const auto pixel = [&](size_t table, uint32_t word) {
+                            const auto* quad = reinterpret_cast<const ColorQuad*>(tables + table +
+                                                                                  ((word >> shift) & 0xFFFF));
+                            return quad->pixels[i % 4];
+                        };
+                        ASSERT_EQ(pixel(offsetof(SpriteQuadTables, shades), quads.shades),
+                                  ShadeOf(uint8_t(palette), colour))
+                            << palette << " " << flipped << " " << int(low) << " " << int(high) << " " << i;
+                        ASSERT_EQ(pixel(offsetof(SpriteQuadTables, opaque), quads.opaque),
+                                  colour != 0 ? 0xFFFFFFFFu : 0u)
+                            << palette << " " << flipped << " " << int(low) << " " << int(high) << " " << i;
+                    }
+                }
 }
 
 TEST(TileRowTest, PairTablesFollowTheColoursAndTheModeLayout) {
