@@ -11,6 +11,7 @@
 #include "core/io_regs.h"
 #include "core/timing.h"
 #include "video/block_line_internal.h"
+#include "video/shade_quad_internal.h"
 #include "video/surface.h"
 #include "video/tile_row_internal.h"
 
@@ -23,20 +24,8 @@ constexpr int kMap9C00 = 0x1C00;         // VideoRam index of the map at 0x9C00
 constexpr int kSignedTileBase = 0x0800;  // tiles -128..127 around 0x9000
 
 #if defined(__SSE2__)
-// The 1x1 fast path writes four neighbouring pixels at a time. It describes
-// them by a shade quad: bits 3-0 the low bits of the four pixels' shades
-// (bit 3 the leftmost pixel), bits 7-4 their high bits. kShadeQuads holds
-// the four colour values of each (4 KiB).
-struct alignas(16) ColorQuad {
-    std::array<Color, 4> pixels;
-};
-inline constexpr std::array<ColorQuad, 256> kShadeQuads = [] {
-    std::array<ColorQuad, 256> table{};
-    for (int quad = 0; quad < 256; ++quad)
-        for (int i = 0; i < 4; ++i)
-            table[quad].pixels[i] = ShadeColors[(quad >> (3 - i) & 1) | (quad >> (7 - i) & 1) << 1];
-    return table;
-}();
+// The 1x1 fast path writes four neighbouring pixels at a time, by shade
+// quads (video/shade_quad_internal.h).
 
 // The palette register as four lane masks for QuadLine::Shade, made at
 // compile time (16 KiB; a line reads the 64 bytes of BGP's): by colour

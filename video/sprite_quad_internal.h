@@ -15,22 +15,10 @@
 #include <array>
 #include <cstdint>
 
+#include "video/shade_quad_internal.h"
 #include "video/surface.h"
 
 namespace wenlo {
-
-struct alignas(16) ColorQuad {
-    std::array<Color, 4> pixels;
-};
-
-// The four colour values of each shade quad (4 KiB).
-inline constexpr std::array<ColorQuad, 256> kShadeQuads = [] {
-    std::array<ColorQuad, 256> table{};
-    for (int quad = 0; quad < 256; ++quad)
-        for (int i = 0; i < 4; ++i)
-            table[quad].pixels[i] = ShadeColors[(quad >> (3 - i) & 1) | (quad >> (7 - i) & 1) << 1];
-    return table;
-}();
 
 // All ones in each pixel of a quad where either of its bits is set, zero
 // elsewhere (4 KiB). Indexed with the colour numbers in place of the shades
