@@ -105,7 +105,8 @@ struct WindowPc {
 // The window of the region holding address, or one that nothing is inside.
 inline WindowPc WindowAt(const Machine& m, uint64_t address) {
     const auto window = [address](const uint8_t* bytes, int32_t low, uint32_t size) {
-        return WindowPc{address - uint64_t(low), bytes, uint64_t(low), uint64_t(size - 2), uint64_t(size - 5)};
+        return WindowPc{address - uint64_t(low), bytes, uint64_t(low), uint64_t(size - 2),
+                        uint64_t(size - 5)};
     };
     // Most often entered first: the cartridge, then high RAM, whose routines
     // are called and left again, then work RAM, where code that has moved
