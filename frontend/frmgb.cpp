@@ -81,7 +81,7 @@ void frmGB::FrameEnded(bool drawn) {
     // painted is complete all the same, as pumps run only in VBlank.
     if (run_.RepaintDue(drawn)) picScreen->UpdatePicture();
     rewind_.FrameEnded(*m_);
-    pads_->Poll();
+    pads_->FrameEnded(run_.FastForwarding());
     run_.FrameEnded();
 }
 

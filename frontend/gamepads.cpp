@@ -65,6 +65,10 @@ Gamepads::~Gamepads() {
     SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
 
+void Gamepads::FrameEnded(bool fastForwarding) {
+    if (!fastForwarding || !sincePoll_.isValid() || sincePoll_.elapsed() >= kFramePollMs) Poll();
+}
+
 void Gamepads::Poll() {
     if (!available_) return;
     sincePoll_.start();

@@ -42,6 +42,10 @@ public:
     // Handles what happened on the pads since the last poll: pads plugged in
     // or unplugged, buttons, the d-pad and the stick.
     void Poll();
+    // At a frame's end: a poll; while fast-forwarding, only when there was
+    // none within kFramePollMs, as frames then end tens of thousands of
+    // times a second and each poll is a round of system calls.
+    void FrameEnded(bool fastForwarding);
     // Every key a pad holds goes up. A button still held stays up until it
     // is pressed again.
     void ReleaseAll();
@@ -51,6 +55,7 @@ public:
     // The timer's interval, and the poll it leaves out after a recent one.
     static constexpr int kPollMs = 16;
     static constexpr int kRecentMs = 10;
+    static constexpr int kFramePollMs = 4;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
