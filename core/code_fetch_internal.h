@@ -72,8 +72,9 @@ namespace wenlo::code_fetch {
 // ---- Code windows ----------------------------------------------------------------
 //
 // The main loop holds the program counter as an offset into one region of
-// plain memory, its window, and tests once per instruction that all three
-// bytes an instruction may have lie inside; the opcode and its operands are
+// plain memory, its window, and tests that all the bytes the next
+// instructions may have lie inside (once for a pair of them, see
+// PairInside, and again only after a jump); the opcode and its operands are
 // then read with no further test. The windows are the ROM window, video RAM,
 // work RAM, its echo and high RAM: arrays of Machine that always stand for
 // the same addresses, read as they are at that moment, so code that writes

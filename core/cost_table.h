@@ -63,4 +63,22 @@ constexpr int DearestCost() {
 }
 static_assert(DearestCost() == kMaxCost, "the run loop's two-step stretch relies on kMaxCost");
 
+// A cell of the table as the instruction table's cases take it, folded in at
+// compile time: Cost for the unconditional cells, Taken and NotTaken for the
+// conditional ones. A cell of the wrong kind does not compile.
+namespace cell {
+consteval int Cost(unsigned op) {
+    if (kCostTable[op].taken != kCostTable[op].notTaken) throw "a conditional cell needs Taken/NotTaken";
+    return kCostTable[op].taken;
+}
+consteval int Taken(unsigned op) {
+    if (kCostTable[op].taken == kCostTable[op].notTaken) throw "an unconditional cell needs Cost";
+    return kCostTable[op].taken;
+}
+consteval int NotTaken(unsigned op) {
+    if (kCostTable[op].taken == kCostTable[op].notTaken) throw "an unconditional cell needs Cost";
+    return kCostTable[op].notTaken;
+}
+}  // namespace cell
+
 }  // namespace wenlo

@@ -32,21 +32,10 @@ namespace {
 
 using namespace cpu_ops;
 
-// A cell of the cost table (core/cost_table.h), folded into its case at
-// compile time. Cost is for the unconditional cells; Taken and NotTaken for
-// the conditional ones, and a cell of the wrong kind does not compile.
-consteval int Cost(unsigned op) {
-    if (kCostTable[op].taken != kCostTable[op].notTaken) throw "a conditional cell needs Taken/NotTaken";
-    return kCostTable[op].taken;
-}
-consteval int Taken(unsigned op) {
-    if (kCostTable[op].taken == kCostTable[op].notTaken) throw "an unconditional cell needs Cost";
-    return kCostTable[op].taken;
-}
-consteval int NotTaken(unsigned op) {
-    if (kCostTable[op].taken == kCostTable[op].notTaken) throw "an unconditional cell needs Cost";
-    return kCostTable[op].notTaken;
-}
+// The cells of the cost table, folded into each case (core/cost_table.h).
+using cell::Cost;
+using cell::NotTaken;
+using cell::Taken;
 static_assert(cb::kCycles <= kMaxCost, "a CB instruction must not cost more than the dearest cell");
 
 // ---- The table ------------------------------------------------------------------
