@@ -1,0 +1,23 @@
+// The handheld's memory map as the CPU sees it at the present time, and the
+// I/O registers. Reads and writes here take no time: the CPU ticks first
+// (handheld/cpu.cpp), so an access sees the machine as it is at the end of
+// its machine cycle.
+#pragma once
+
+#include <cstdint>
+
+#include "handheld/handheld.h"
+
+namespace wenlo::hh {
+
+uint8_t BusRead(Handheld&, uint16_t address);
+void BusWrite(Handheld&, uint16_t address, uint8_t value);
+
+// What the debugger and tests see at an address, without side effects and
+// without the access rules of the picture or DMA.
+uint8_t PeekByte(const Handheld&, uint16_t address);
+
+// OAM DMA brought up to now (bytes copied as their machine cycles passed).
+void DmaCatchUp(Handheld&);
+
+}  // namespace wenlo::hh
