@@ -43,6 +43,7 @@ struct Cpu {
     bool stopped = false;  // STOP: waits for a key
     bool locked = false;   // an undefined opcode hangs the CPU for good
     uint8_t lockedOpcode = 0;
+    uint8_t opcode = 0, cbOpcode = 0;  // the last fetched (the debugger shows them)
 };
 
 // DIV is the upper byte of a 16-bit counter that counts every clock cycle.
@@ -89,6 +90,7 @@ struct Rtc {
     std::array<uint8_t, 5> latched{};
     uint8_t latchWrite = 0xFF;   // the last value written to 0x6000-0x7FFF
     uint64_t cycles = 0;         // clock cycles into the current second
+    uint64_t last = 0;           // Handheld::now the clock was last brought up to
     int64_t savedUnixTime = 0;   // host time of the last save (battery footer)
 };
 
