@@ -8,9 +8,12 @@ std::unique_ptr<Console> MakeHandheldConsole();  // handheld/handheld_console.cp
 const char* MachineKindName(MachineKind kind) { return kind == MachineKind::Handheld ? "handheld" : "wenlo"; }
 
 bool ParseMachineKind(const std::string& text, MachineKind& kind) {
-    if (text == "wenlo") kind = MachineKind::Wenlo;
-    else if (text == "handheld") kind = MachineKind::Handheld;
-    else return false;
+    if (text == "wenlo")
+        kind = MachineKind::Wenlo;
+    else if (text == "handheld")
+        kind = MachineKind::Handheld;
+    else
+        return false;
     return true;
 }
 

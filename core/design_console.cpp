@@ -50,7 +50,9 @@ public:
     bool SaveState(const std::string& path, std::string* error) const override {
         return WriteStateFile(m_, path, error);
     }
-    bool LoadState(const std::string& path, std::string* error) override { return ReadStateFile(m_, path, error); }
+    bool LoadState(const std::string& path, std::string* error) override {
+        return ReadStateFile(m_, path, error);
+    }
 
     void Snapshot(std::vector<uint64_t>& out) const override { TakeRewindSnapshot(m_, out); }
     void Restore(const std::vector<uint64_t>& words) override { PutRewindSnapshot(m_, words); }
@@ -76,8 +78,12 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Console> MakeDesignConsole(Machine& machine) { return std::make_unique<DesignConsole>(machine); }
+std::unique_ptr<Console> MakeDesignConsole(Machine& machine) {
+    return std::make_unique<DesignConsole>(machine);
+}
 
-std::unique_ptr<Console> MakeWenloConsole() { return std::make_unique<DesignConsole>(std::make_unique<Machine>()); }
+std::unique_ptr<Console> MakeWenloConsole() {
+    return std::make_unique<DesignConsole>(std::make_unique<Machine>());
+}
 
 }  // namespace wenlo

@@ -23,9 +23,7 @@ constexpr uint8_t kRtcMasks[5] = {0x3F, 0x3F, 0x1F, 0xFF, 0xC1};
 
 }  // namespace
 
-size_t BatteryFileSize(const Handheld& h) {
-    return h.cartRam.size() + (h.mbc.hasRtc ? kRtcFooterSize : 0);
-}
+size_t BatteryFileSize(const Handheld& h) { return h.cartRam.size() + (h.mbc.hasRtc ? kRtcFooterSize : 0); }
 
 bool BatterySizeFits(const Handheld& h, size_t size) {
     if (size == BatteryFileSize(h)) return true;
@@ -51,7 +49,8 @@ BatteryLoad LoadBatteryImage(Handheld& h, const std::vector<uint8_t>& bytes, int
         const uint8_t* p = bytes.data() + h.cartRam.size();
         for (int i = 0; i < 5; ++i) r.regs[size_t(i)] = uint8_t(GetWord(p + 4 * i, 4) & kRtcMasks[i]);
         for (int i = 0; i < 5; ++i) r.latched[size_t(i)] = uint8_t(GetWord(p + 20 + 4 * i, 4) & kRtcMasks[i]);
-        const int64_t saved = footer == kRtcFooterSize ? int64_t(GetWord(p + 40, 8)) : int64_t(GetWord(p + 40, 4));
+        const int64_t saved =
+            footer == kRtcFooterSize ? int64_t(GetWord(p + 40, 8)) : int64_t(GetWord(p + 40, 4));
         r.savedUnixTime = saved;
         // The clock ran on while the program was closed. A time in the
         // future (a clock set back, a damaged footer) counts as no time.

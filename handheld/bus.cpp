@@ -17,6 +17,7 @@ constexpr uint16_t kDmaCycles = 160 * kMachineCycle;
 bool DmaActive(const Handheld& h) { return h.dma.done < 160 && h.now >= h.dma.start; }
 
 uint8_t ReadIo(Handheld& h, uint16_t a) {
+    if (a >= 0xFF80 && a < kIE) return h.hram[a - 0xFF80];  // code and stack: first
     if (a == kP1) return JoypadRead(h);
     if (a <= 0xFF02) return SerialRead(h, a);
     if (a >= 0xFF04 && a <= 0xFF07) return TimerRead(h, a);
@@ -30,11 +31,16 @@ uint8_t ReadIo(Handheld& h, uint16_t a) {
 }
 
 void WriteIo(Handheld& h, uint16_t a, uint8_t v) {
+    if (a >= 0xFF80 && a < kIE) {
+        h.hram[a - 0xFF80] = v;
+        return;
+    }
     if (a == kP1) return JoypadWrite(h, v);
     if (a <= 0xFF02) return SerialWrite(h, a, v);
     if (a >= 0xFF04 && a <= 0xFF07) return TimerWrite(h, a, v);
     if (a == kIF) {
         h.IF = v & 0x1F;
+        h.cpu.special = true;
         return;
     }
     if (a >= 0xFF10 && a <= 0xFF3F) {
@@ -49,6 +55,7 @@ void WriteIo(Handheld& h, uint16_t a, uint8_t v) {
         h.dma.source = uint16_t(v << 8);
         h.dma.start = h.now + kMachineCycle;
         h.dma.done = 0;
+        RefreshMemoryMap(h);
         Schedule(h, kEventDma, h.dma.start + kDmaCycles);
         return;
     }
@@ -57,7 +64,10 @@ void WriteIo(Handheld& h, uint16_t a, uint8_t v) {
         h.hram[a - 0xFF80] = v;
         return;
     }
-    if (a == kIE) h.IE = v;
+    if (a == kIE) {
+        h.IE = v;
+        h.cpu.special = true;
+    }
 }
 
 // What DMA reads from its source: the same map the CPU sees, without the
@@ -69,12 +79,28 @@ uint8_t DmaSourceByte(const Handheld& h, uint16_t a) {
 
 }  // namespace
 
+void RefreshMemoryMap(Handheld& h) {
+    h.readPages.fill(nullptr);
+    h.writePages.fill(nullptr);
+    if (h.dma.done < 160 || h.rom.empty()) return;  // DMA: everything through the bus
+    for (int page = 0; page < 0x40; ++page) {
+        h.readPages[size_t(page)] = h.rom.data() + h.mbc.rom0 + page * 0x100;
+        h.readPages[size_t(page + 0x40)] = h.rom.data() + h.mbc.rom1 + page * 0x100;
+    }
+    for (int page = 0xC0; page < 0xFE; ++page) {
+        uint8_t* p = h.wram.data() + ((page - 0xC0) & 0x1F) * 0x100;
+        h.readPages[size_t(page)] = p;
+        h.writePages[size_t(page)] = p;
+    }
+}
+
 void DmaCatchUp(Handheld& h) {
     Dma& d = h.dma;
     if (d.done >= 160 || h.now < d.start) return;
     const uint64_t due = (h.now - d.start) / kMachineCycle + 1;
     const uint8_t upTo = due >= 160 ? 160 : uint8_t(due);
     for (; d.done < upTo; ++d.done) h.oam[d.done] = DmaSourceByte(h, uint16_t(d.source + d.done));
+    if (d.done == 160) RefreshMemoryMap(h);
 }
 
 uint8_t PeekByte(const Handheld& h, uint16_t a) {
@@ -95,11 +121,21 @@ uint8_t BusRead(Handheld& h, uint16_t a) {
     // During OAM DMA the CPU reaches only the I/O page and high RAM.
     if (h.dma.done < 160 && a < 0xFF00 && DmaActive(h)) return 0xFF;
     switch (a >> 12) {
-        case 0x0: case 0x1: case 0x2: case 0x3: return h.rom[h.mbc.rom0 + a];
-        case 0x4: case 0x5: case 0x6: case 0x7: return h.rom[h.mbc.rom1 + (a - 0x4000u)];
-        case 0x8: case 0x9: return PpuVramOpen(h) ? h.vram[a - 0x8000] : 0xFF;
-        case 0xA: case 0xB: return MbcReadRam(h, a);
-        case 0xC: case 0xD: case 0xE: return h.wram[a & 0x1FFF];
+        case 0x0:
+        case 0x1:
+        case 0x2:
+        case 0x3: return h.rom[h.mbc.rom0 + a];
+        case 0x4:
+        case 0x5:
+        case 0x6:
+        case 0x7: return h.rom[h.mbc.rom1 + (a - 0x4000u)];
+        case 0x8:
+        case 0x9: return PpuVramOpen(h) ? h.vram[a - 0x8000] : 0xFF;
+        case 0xA:
+        case 0xB: return MbcReadRam(h, a);
+        case 0xC:
+        case 0xD:
+        case 0xE: return h.wram[a & 0x1FFF];
         default:
             if (a < 0xFE00) return h.wram[a & 0x1FFF];
             if (a < 0xFF00) {
@@ -114,14 +150,23 @@ uint8_t BusRead(Handheld& h, uint16_t a) {
 void BusWrite(Handheld& h, uint16_t a, uint8_t v) {
     if (h.dma.done < 160 && a < 0xFF00 && DmaActive(h)) return;
     switch (a >> 12) {
-        case 0x0: case 0x1: case 0x2: case 0x3: case 0x4: case 0x5: case 0x6: case 0x7:
-            MbcWriteRegister(h, a, v);
-            return;
-        case 0x8: case 0x9:
+        case 0x0:
+        case 0x1:
+        case 0x2:
+        case 0x3:
+        case 0x4:
+        case 0x5:
+        case 0x6:
+        case 0x7: MbcWriteRegister(h, a, v); return;
+        case 0x8:
+        case 0x9:
             if (PpuVramOpen(h)) h.vram[a - 0x8000] = v;
             return;
-        case 0xA: case 0xB: MbcWriteRam(h, a, v); return;
-        case 0xC: case 0xD: case 0xE: h.wram[a & 0x1FFF] = v; return;
+        case 0xA:
+        case 0xB: MbcWriteRam(h, a, v); return;
+        case 0xC:
+        case 0xD:
+        case 0xE: h.wram[a & 0x1FFF] = v; return;
         default:
             if (a < 0xFE00) {
                 h.wram[a & 0x1FFF] = v;

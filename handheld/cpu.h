@@ -13,13 +13,23 @@ namespace wenlo::hh {
 
 // Interrupt request bits (IF / IE), in priority order: the lowest set bit is
 // taken first.
-constexpr uint8_t kIntVBlank = 0x01, kIntStat = 0x02, kIntTimer = 0x04, kIntSerial = 0x08,
-                  kIntJoypad = 0x10;
+constexpr uint8_t kIntVBlank = 0x01, kIntStat = 0x02, kIntTimer = 0x04, kIntSerial = 0x08, kIntJoypad = 0x10;
 
 // One step: dispatches a pending interrupt (5 machine cycles), or runs one
 // instruction, or lets time pass while halted, stopped or locked (up to the
 // next event). Returns the clock cycles that passed.
 uint32_t CpuStep(Handheld&);
+
+// Steps until a picture is complete (Ppu::frameReady) or time reaches limit.
+void CpuRun(Handheld&, uint64_t limit);
+
+// Cpu::special from what it stands for; call after changing any of it
+// outside the CPU (a key ending STOP, IE or IF written, a state loaded).
+inline void UpdateSpecial(Handheld& h) {
+    const Cpu& c = h.cpu;
+    h.cpu.special =
+        c.halted || c.stopped || c.locked || c.haltBug || c.imePending || (c.ime && (h.IE & h.IF & 0x1F));
+}
 
 // Runs one CB-prefixed instruction; the prefix is already fetched.
 void ExecuteCB(Handheld&);

@@ -1,5 +1,6 @@
 #include "handheld/handheld.h"
 
+#include "handheld/bus.h"
 #include "handheld/mbc.h"
 #include "handheld/ppu.h"
 #include "handheld/scheduler.h"
@@ -25,7 +26,8 @@ void ResetHandheld(Handheld& h) {
     h.nextEvent = kNever;
     Cpu& c = h.cpu;
     c = Cpu{};
-    c.a = 0x01, c.f = 0xB0, c.b = 0x00, c.c = 0x13, c.d = 0x00, c.e = 0xD8, c.h = 0x01, c.l = 0x4D;
+    c.r[reg::A] = 0x01, c.r[reg::F] = 0xB0, c.r[reg::B] = 0x00, c.r[reg::C] = 0x13, c.r[reg::D] = 0x00,
+    c.r[reg::E] = 0xD8, c.r[reg::H] = 0x01, c.r[reg::L] = 0x4D;
     c.sp = 0xFFFE;
     c.pc = 0x0100;
     h.timer = Timer{};
@@ -39,12 +41,14 @@ void ResetHandheld(Handheld& h) {
     h.dma = Dma{};
     h.IF = 0xE1 & 0x1F;
     h.IE = 0;
+    h.cpu.special = true;
     h.wram.fill(0);
     h.vram.fill(0);
     h.oam.fill(0);
     h.hram.fill(0);
     h.soundRegs = kPostBootSound;
     MbcReset(h);
+    RefreshMemoryMap(h);
     PpuReset(h);
 }
 

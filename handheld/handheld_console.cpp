@@ -31,11 +31,14 @@ constexpr size_t kMaxBatteryFile = 1u << 20;
 constexpr size_t kMaxStateFile = 1u << 20;
 
 int64_t UnixNow() {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
-bool FolderWritable(const std::string& folder) { return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0; }
+bool FolderWritable(const std::string& folder) {
+    return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+}
 
 class HandheldConsole final : public Console {
 public:

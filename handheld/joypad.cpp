@@ -51,6 +51,7 @@ void HandheldKeyDown(Handheld& h, int keyCode) {
     if (bit < 0) return;
     h.joypad.keys |= uint8_t(1u << bit);
     h.cpu.stopped = false;
+    UpdateSpecial(h);
     Update(h);
 }
 

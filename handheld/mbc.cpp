@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/cartridge_header.h"
+#include "handheld/bus.h"
 
 namespace wenlo::hh {
 
@@ -37,15 +38,18 @@ TypeInfo Classify(uint8_t type, size_t romSize) {
         case 0x11: return {MbcKind::Mbc3, true, false, false, false};
         case 0x12: return {MbcKind::Mbc3, true, true, false, false};
         case 0x13: return {MbcKind::Mbc3, true, true, true, false};
-        case 0x19: case 0x1C: return {MbcKind::Mbc5, true, false, false, false};
-        case 0x1A: case 0x1D: return {MbcKind::Mbc5, true, true, false, false};
-        case 0x1B: case 0x1E: return {MbcKind::Mbc5, true, true, true, false};
+        case 0x19:
+        case 0x1C: return {MbcKind::Mbc5, true, false, false, false};
+        case 0x1A:
+        case 0x1D: return {MbcKind::Mbc5, true, true, false, false};
+        case 0x1B:
+        case 0x1E: return {MbcKind::Mbc5, true, true, true, false};
         case 0x0B: return {MbcKind::Mbc1, false, false, false, false};
         case 0x0C: return {MbcKind::Mbc1, false, true, false, false};
-        case 0x0D: case 0xFF: return {MbcKind::Mbc1, false, true, true, false};
+        case 0x0D:
+        case 0xFF: return {MbcKind::Mbc1, false, true, true, false};
         case 0xFE: return {MbcKind::Mbc3, false, true, true, false};
-        default:
-            return {romSize > 2 * kBank ? MbcKind::Mbc5 : MbcKind::None, false, true, true, false};
+        default: return {romSize > 2 * kBank ? MbcKind::Mbc5 : MbcKind::None, false, true, true, false};
     }
 }
 
@@ -53,7 +57,8 @@ TypeInfo Classify(uint8_t type, size_t romSize) {
 // (the game sees it mirrored through the bank).
 uint32_t RamBanksFromHeader(uint8_t code) {
     switch (code) {
-        case 1: case 2: return 1;
+        case 1:
+        case 2: return 1;
         case 3: return 4;
         case 4: return 16;
         case 5: return 8;
@@ -77,8 +82,11 @@ void MapRom(Handheld& h) {
         case MbcKind::Mbc3: bank1 = (m.romBank & 0x7F) ? (m.romBank & 0x7F) : 1; break;
         case MbcKind::Mbc5: bank1 = m.romBank & 0x1FF; break;
     }
-    m.rom0 = (bank0 & mask) * kBank;
-    m.rom1 = (bank1 & mask) * kBank;
+    const uint32_t rom0 = (bank0 & mask) * kBank, rom1 = (bank1 & mask) * kBank;
+    if (rom0 == m.rom0 && rom1 == m.rom1 && h.readPages[0]) return;
+    m.rom0 = rom0;
+    m.rom1 = rom1;
+    RefreshMemoryMap(h);
 }
 
 // The offset into cartRam of 0xA000 now, or -1 when no RAM is mapped there.
@@ -94,7 +102,9 @@ int64_t RamOffset(const Handheld& h, uint16_t address) {
     return int64_t(bank * kRamBank + ((address - 0xA000u) % std::min(h.cartRam.size(), kRamBank)));
 }
 
-bool RtcSelected(const Mbc& m) { return m.kind == MbcKind::Mbc3 && m.hasRtc && m.upper >= 0x08 && m.upper <= 0x0C; }
+bool RtcSelected(const Mbc& m) {
+    return m.kind == MbcKind::Mbc3 && m.hasRtc && m.upper >= 0x08 && m.upper <= 0x0C;
+}
 
 void Tick1Second(Rtc& r) {
     std::array<uint8_t, 5>& t = r.regs;
@@ -165,6 +175,7 @@ void MbcLoad(Handheld& h, std::vector<uint8_t> image) {
     while (size_t(banks) * kBank < image.size()) banks *= 2;
     image.resize(size_t(banks) * kBank, 0xFF);
     h.rom = std::move(image);
+    h.readPages.fill(nullptr);  // they pointed into the old image
     m.romBanks = banks;
     m.ramBanks = m.kind == MbcKind::Mbc2 ? 1 : RamBanksFromHeader(ramCode);
     // A type with RAM whose header names no size still gets one bank, as
@@ -193,21 +204,30 @@ void MbcWriteRegister(Handheld& h, uint16_t address, uint8_t value) {
     switch (m.kind) {
         case MbcKind::None: return;
         case MbcKind::Mbc1:
-            if (address < 0x2000) m.ramEnabled = (value & 0x0F) == 0x0A;
-            else if (address < 0x4000) m.romBank = value & 0x1F;
-            else if (address < 0x6000) m.upper = value & 3;
-            else m.mode = value & 1;
+            if (address < 0x2000)
+                m.ramEnabled = (value & 0x0F) == 0x0A;
+            else if (address < 0x4000)
+                m.romBank = value & 0x1F;
+            else if (address < 0x6000)
+                m.upper = value & 3;
+            else
+                m.mode = value & 1;
             break;
         case MbcKind::Mbc2:
             // Address bit 8 tells the two registers apart.
             if (address >= 0x4000) return;
-            if (address & 0x100) m.romBank = value & 0x0F;
-            else m.ramEnabled = (value & 0x0F) == 0x0A;
+            if (address & 0x100)
+                m.romBank = value & 0x0F;
+            else
+                m.ramEnabled = (value & 0x0F) == 0x0A;
             break;
         case MbcKind::Mbc3:
-            if (address < 0x2000) m.ramEnabled = (value & 0x0F) == 0x0A;
-            else if (address < 0x4000) m.romBank = value & 0x7F;
-            else if (address < 0x6000) m.upper = value & 0x0F;
+            if (address < 0x2000)
+                m.ramEnabled = (value & 0x0F) == 0x0A;
+            else if (address < 0x4000)
+                m.romBank = value & 0x7F;
+            else if (address < 0x6000)
+                m.upper = value & 0x0F;
             else {
                 // Writing 0 then 1 copies the running clock into the latched one.
                 if (m.rtc.latchWrite == 0 && value == 1 && m.hasRtc) {
@@ -218,10 +238,14 @@ void MbcWriteRegister(Handheld& h, uint16_t address, uint8_t value) {
             }
             break;
         case MbcKind::Mbc5:
-            if (address < 0x2000) m.ramEnabled = value == 0x0A;
-            else if (address < 0x3000) m.romBank = uint16_t((m.romBank & 0x100) | value);
-            else if (address < 0x4000) m.romBank = uint16_t((m.romBank & 0xFF) | (value & 1) << 8);
-            else if (address < 0x6000) m.upper = value & 0x0F;  // bit 3: rumble on rumble carts, ignored
+            if (address < 0x2000)
+                m.ramEnabled = value == 0x0A;
+            else if (address < 0x3000)
+                m.romBank = uint16_t((m.romBank & 0x100) | value);
+            else if (address < 0x4000)
+                m.romBank = uint16_t((m.romBank & 0xFF) | (value & 1) << 8);
+            else if (address < 0x6000)
+                m.upper = value & 0x0F;  // bit 3: rumble on rumble carts, ignored
             break;
     }
     MapRom(h);

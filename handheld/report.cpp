@@ -34,8 +34,8 @@ std::string ReportText(const Report& r) {
     for (size_t i = 0; i < kLackCount; ++i) {
         const ReportEntry& e = r.entries[i];
         if (e.count == 0) continue;
-        text += std::string(kInfo[i].name) + " " + std::to_string(e.count) + " " + std::to_string(e.firstFrame) +
-                " " + kInfo[i].explanation;
+        text += std::string(kInfo[i].name) + " " + std::to_string(e.count) + " " +
+                std::to_string(e.firstFrame) + " " + kInfo[i].explanation;
         if (Lack(i) == Lack::LockedCpu) {
             char op[8];
             std::snprintf(op, sizeof op, " (0x%02X)", r.lockedOpcode);
@@ -47,11 +47,16 @@ std::string ReportText(const Report& r) {
             text += type;
         }
         text += "\n";
-        names += (used++ ? ", " : "") + std::string(kInfo[i].name);
+        if (used++) names += ", ";
+        names += kInfo[i].name;
     }
     if (used == 0) return "compat: nothing this handheld lacks was used\n";
-    return text + "compat: " + std::to_string(used) + (used == 1 ? " difference" : " differences") +
-           " used: " + names + "\n";
+    text += "compat: ";
+    text += std::to_string(used);
+    text += used == 1 ? " difference used: " : " differences used: ";
+    text += names;
+    text += "\n";
+    return text;
 }
 
 }  // namespace wenlo::hh

@@ -16,7 +16,10 @@ void ServiceEvents(Handheld& h) {
         for (int i = 1; i < kEventCount; ++i)
             if (h.events[i] < h.events[due]) due = i;
         switch (due) {
-            case kEventPpu: PpuEvent(h); break;
+            case kEventPpu:
+                PpuEvent(h);
+                if (h.ppu.frameReady) h.stopAt = 0;  // CpuRun ends the frame here
+                break;
             case kEventTimer: TimerCatchUp(h); break;
             case kEventSerial: SerialEvent(h); break;
             default:
@@ -33,7 +36,7 @@ void RunFrame(Handheld& h) {
     // The picture unit ends a frame at VBlank, or after a frame's time with
     // the LCD off; the limit only guards against a unit that never does.
     const uint64_t limit = h.now + 2 * kFrameCycles;
-    while (!h.ppu.frameReady && h.now < limit && h.Running) CpuStep(h);
+    CpuRun(h, limit);
     PpuPresent(h);
     RtcCatchUp(h);
     ++h.frames;

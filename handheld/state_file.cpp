@@ -5,6 +5,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "handheld/bus.h"
+
 namespace wenlo::hh {
 
 namespace {
@@ -65,6 +67,7 @@ bool PutPayload(Handheld& h, const uint8_t* p, size_t n) {
     p += 4;
     std::memcpy(h.cartRam.data(), p, ram);
     h.joypad.keys = keys;  // the keys are the player's, now
+    RefreshMemoryMap(h);
     return true;
 }
 
@@ -97,7 +100,8 @@ bool DeserializeHandheld(Handheld& h, const std::vector<uint8_t>& bytes, std::st
     const uint32_t length = Get32(p + 20);
     if (bytes.size() - kHeaderSize != length) return Fail(error, "truncated or too long");
     if (Crc(p + kHeaderSize, length) != Get32(p + 24)) return Fail(error, "damaged (checksum mismatch)");
-    if (!PutPayload(h, p + kHeaderSize, length)) return Fail(error, "damaged (sizes do not fit this cartridge)");
+    if (!PutPayload(h, p + kHeaderSize, length))
+        return Fail(error, "damaged (sizes do not fit this cartridge)");
     return true;
 }
 

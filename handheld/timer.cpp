@@ -17,9 +17,7 @@ constexpr int kTacBit[4] = {9, 3, 5, 7};
 uint64_t Period(uint8_t tac) { return uint64_t(2) << kTacBit[tac & 3]; }
 
 // The signal the edge detector watches: the selected bit ANDed with enable.
-bool Signal(uint16_t counter, uint8_t tac) {
-    return (tac & kTacEnable) && (counter >> kTacBit[tac & 3] & 1);
-}
+bool Signal(uint16_t counter, uint8_t tac) { return (tac & kTacEnable) && (counter >> kTacBit[tac & 3] & 1); }
 
 // Falling edges of the selected bit in (from, to]: the counter is
 // (t - counterBase), and the bit falls at every multiple of its period.

@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <cstdio>
 #include <memory>
 #include <ostream>
 
@@ -45,7 +45,8 @@ int RunMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return RunHeadless(*parsed.options, out, err);
 }
 
-void ApplyPresses(Console& c, std::vector<uint8_t>& held, const std::vector<KeyPress>& presses, int64_t frame) {
+void ApplyPresses(Console& c, std::vector<uint8_t>& held, const std::vector<KeyPress>& presses,
+                  int64_t frame) {
     held.resize(256);
     for (const KeyPress& p : presses) {
         bool down = false;
@@ -63,7 +64,8 @@ namespace {
 // files go when the cartridge's folder cannot be written.
 std::string PerUserFolder() {
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) return std::string(xdg) + "/Wenlo";
-    if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.local/share/Wenlo";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.local/share/Wenlo";
     return {};
 }
 

@@ -15,7 +15,8 @@ namespace {
 // of its window, with header type and RAM size code.
 RomBuilder BankedRom(int banks, uint8_t type, uint8_t ramCode) {
     RomBuilder rom(banks, type);
-    for (int b = 0; b < banks; ++b) rom.Bytes()[size_t(b) * 0x4000] = uint8_t(b), rom.Bytes()[size_t(b) * 0x4000 + 1] = uint8_t(b >> 8);
+    for (int b = 0; b < banks; ++b)
+        rom.Bytes()[size_t(b) * 0x4000] = uint8_t(b), rom.Bytes()[size_t(b) * 0x4000 + 1] = uint8_t(b >> 8);
     rom.Bytes()[0x149] = ramCode;
     return rom;
 }
@@ -95,7 +96,7 @@ TEST(HandheldMbc, Mbc3ClockLatchesHaltsAndCarries) {
     hh::RtcAdvanceSeconds(r, 1);
     EXPECT_EQ(r.regs[3], 0);
     EXPECT_EQ(r.regs[4], 0x80);  // day 0 with the carry
-    r.regs[4] |= 0x40;          // halted: time does not pass
+    r.regs[4] |= 0x40;           // halted: time does not pass
     hh::RtcAdvanceSeconds(r, 1000);
     EXPECT_EQ(r.regs[0], 0);
     hh::Rtc far;

@@ -50,7 +50,7 @@ TEST(HandheldCpu, InstructionsTakeTheirMachineCycles) {
         RomBuilder rom;
         rom.Put(0x100, c.code);
         auto h = MakeHandheld(rom);
-        h->cpu.h = 0xC0, h->cpu.l = 0x00;  // (HL) in work RAM
+        h->cpu.r[hh::reg::H] = 0xC0, h->cpu.r[hh::reg::L] = 0x00;  // (HL) in work RAM
         EXPECT_EQ(hh::CpuStep(*h), c.cycles) << c.what;
     }
 }
@@ -64,7 +64,7 @@ TEST(HandheldCpu, AReadInsideAnInstructionSeesItsOwnCycle) {
     auto h = MakeHandheld(rom);
     h->timer.counterBase = h->now - 0x00F8;  // DIV 0, counter 8 short of 0x100
     hh::CpuStep(*h);
-    EXPECT_EQ(h->cpu.a, 1);
+    EXPECT_EQ(h->cpu.r[hh::reg::A], 1);
 }
 
 TEST(HandheldCpu, DispatchTakesFiveCyclesInPriorityOrder) {
@@ -75,8 +75,8 @@ TEST(HandheldCpu, DispatchTakesFiveCyclesInPriorityOrder) {
     h->IE = 0x1F;
     h->IF = hh::kIntTimer | hh::kIntSerial;
     EXPECT_EQ(hh::CpuStep(*h), 20u);
-    EXPECT_EQ(h->cpu.pc, 0x50);          // the timer before the serial port
-    EXPECT_EQ(h->IF, hh::kIntSerial);    // only the one taken is cleared
+    EXPECT_EQ(h->cpu.pc, 0x50);        // the timer before the serial port
+    EXPECT_EQ(h->IF, hh::kIntSerial);  // only the one taken is cleared
     EXPECT_FALSE(h->cpu.ime);
     EXPECT_EQ(hh::PeekByte(*h, 0xFFFD), 0x01);  // pc 0x0100 pushed
 }
@@ -129,7 +129,7 @@ TEST(HandheldCpu, HaltWaitsWakesAndRepeatsAByteWhenAlreadyPending) {
         auto h = MakeHandheld(rom);
         h->cpu.ime = c.ime;
         h->IE = hh::kIntTimer;
-        h->cpu.a = 0;
+        h->cpu.r[hh::reg::A] = 0;
         if (c.pendingBefore) h->IF = hh::kIntTimer;
         // The timer overflows soon: TIMA 0xFF at 262144 Hz.
         h->timer.tac = 0x05;
@@ -144,7 +144,7 @@ TEST(HandheldCpu, HaltWaitsWakesAndRepeatsAByteWhenAlreadyPending) {
         if (c.pendingBefore) hh::CpuStep(*h);
         EXPECT_EQ(h->cpu.pc, c.pcAfter) << c.what;
         if (c.pendingBefore) {
-            EXPECT_EQ(h->cpu.a, 2) << c.what;
+            EXPECT_EQ(h->cpu.r[hh::reg::A], 2) << c.what;
         }
     }
 }

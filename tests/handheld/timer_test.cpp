@@ -1,8 +1,9 @@
 // DIV and the timer: rates, overflow with its one-cycle delay, and the extra
 // steps that writes to DIV and TAC cause on the hardware.
+#include "handheld/timer.h"
+
 #include <gtest/gtest.h>
 
-#include "handheld/timer.h"
 #include "tests/handheld/handheld_fixture.h"
 
 namespace wenlo::test {
@@ -61,10 +62,10 @@ TEST(HandheldTimer, OverflowReadsZeroForOneCycleThenReloads) {
 TEST(HandheldTimer, WritesInTheOverflowWindow) {
     struct Case {
         const char* what;
-        uint64_t at;       // after the overflow edge: 0 the zero cycle, 4 the reload's
+        uint64_t at;  // after the overflow edge: 0 the zero cycle, 4 the reload's
         uint16_t reg;
         uint8_t value;
-        uint8_t tima;      // read 8 cycles after the overflow
+        uint8_t tima;  // read 8 cycles after the overflow
         bool interrupt;
     };
     const Case cases[] = {
