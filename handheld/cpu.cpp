@@ -124,6 +124,13 @@ void Daa(Cpu& c) {
 void Dispatch(Handheld& h) {
     Cpu& c = h.cpu;
     c.ime = false;
+    // EI, then HALT with an interrupt pending: the HALT bug's failed
+    // increment falls on the return address, which points at the HALT
+    // itself, so the handler returns to it and it waits again.
+    if (c.haltBug) {
+        c.haltBug = false;
+        --c.pc;
+    }
     Tick(h);
     Tick(h);
     Write(h, --c.sp, uint8_t(c.pc >> 8));

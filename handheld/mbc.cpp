@@ -238,8 +238,9 @@ void MbcWriteRegister(Handheld& h, uint16_t address, uint8_t value) {
             }
             break;
         case MbcKind::Mbc5:
+            // The chip looks at the low four bits, as MBC1 does (games write 0x0A).
             if (address < 0x2000)
-                m.ramEnabled = value == 0x0A;
+                m.ramEnabled = (value & 0x0F) == 0x0A;
             else if (address < 0x3000)
                 m.romBank = uint16_t((m.romBank & 0x100) | value);
             else if (address < 0x4000)
