@@ -13,6 +13,8 @@
 // compare until something is due (handheld/scheduler.h).
 //
 // A Handheld is large (about 100 KiB plus the cartridge): put it on the heap.
+// A copy must call RefreshMemoryMap (handheld/bus.h) before it runs: its
+// page pointers still point into the original.
 #pragma once
 
 #include <array>
