@@ -2,11 +2,15 @@
 // the LCD switched off and on, and the access rules. The line's pixels are
 // drawn by handheld/ppu_render.cpp at the end of its mode 3.
 //
-// A visible line is two steps: its start (mode 2, the OAM search, the length
-// of mode 3 worked out) and its mode 0 (the line drawn). Mode 3 has no
-// interrupt source, so its start needs no event: it is taken when the CPU
-// looks (a register, video RAM, OAM) or when mode 0 comes.
+// The scheduler sees one event a line: its start (on a visible line mode 2,
+// the OAM search, the length of mode 3 worked out). The turns to mode 3 and
+// to mode 0 (where the line is drawn) are taken when the CPU looks (a
+// register, video RAM, OAM) or when the next line starts, whichever comes
+// first: nothing the CPU can see or change happens in between. Only with the
+// HBlank interrupt selected does mode 0 get an event of its own.
 #include "handheld/ppu.h"
+
+#include <algorithm>
 
 #include "handheld/ppu_render.h"
 #include "handheld/scheduler.h"
@@ -19,7 +23,6 @@ namespace {
 // Ppu::phase: what the step at Ppu::nextAt does.
 enum Phase : uint8_t {
     kPhaseLineStart,  // the next line begins
-    kPhaseHBlank,     // a visible line's mode 0 begins
     kPhaseLy0,        // LY turns 0 early in line 153
     kPhaseLcdOff,     // a frame's time passed with the LCD off
 };
@@ -65,6 +68,10 @@ void EnterMode3(Handheld& h) {
     UpdateStat(h);
 }
 
+// The time the scheduler must wake the unit: the next line, or this line's
+// mode 0 when the HBlank interrupt is selected.
+uint64_t NextEvent(const Ppu& p) { return (p.stat & 0x08) && p.mode0At < p.nextAt ? p.mode0At : p.nextAt; }
+
 // Whether the window shows on the current line with the registers as they
 // are: enabled (with the background, which on this model gates it), WY met
 // this frame, and WX not beyond the right edge.
@@ -72,6 +79,16 @@ bool WindowShows(Ppu& p) {
     if (p.ly == p.wy) p.windowSeen = true;
     return (p.lcdc & (kWindowOn | kBackgroundOn)) == (kWindowOn | kBackgroundOn) && p.windowSeen &&
            p.wx <= 166;
+}
+
+void EnterMode0(Handheld& h) {
+    Ppu& p = h.ppu;
+    const bool window = WindowShows(p);
+    PpuDrawLine(h, window);
+    if (window) ++p.windowLine;
+    p.mode = 0;
+    p.mode0At = kNever;
+    UpdateStat(h);
 }
 
 // Line p.line + 1 (0 after 153) begins at time t.
@@ -91,8 +108,9 @@ void StartLine(Handheld& h, uint64_t t) {
         const int window = WindowShows(p) ? 6 : 0;
         p.mode3Length = uint16_t(kMode3Dots + (p.scx & 7) + window + PpuSelectSprites(h));
         p.mode3At = t + kMode2Dots;
-        p.phase = kPhaseHBlank;
-        p.nextAt = p.mode3At + p.mode3Length;
+        p.mode0At = p.mode3At + p.mode3Length;
+        p.phase = kPhaseLineStart;
+        p.nextAt = t + kLineCycles;
     } else {
         if (p.line == kVisibleLines) {
             p.mode = 1;
@@ -111,17 +129,6 @@ void Step(Handheld& h) {
     const uint64_t t = p.nextAt;
     switch (p.phase) {
         case kPhaseLineStart: StartLine(h, t); break;
-        case kPhaseHBlank: {
-            if (p.mode3At != kNever) EnterMode3(h);
-            const bool window = WindowShows(p);
-            PpuDrawLine(h, window);
-            if (window) ++p.windowLine;
-            p.mode = 0;
-            p.phase = kPhaseLineStart;
-            p.nextAt = p.lineStart + kLineCycles;
-            UpdateStat(h);
-            break;
-        }
         case kPhaseLy0:
             p.ly = 0;
             p.phase = kPhaseLineStart;
@@ -135,12 +142,25 @@ void Step(Handheld& h) {
     }
 }
 
+// Everything due by now, in time order: a line's mode 3 comes before its
+// mode 0, and both before the next line.
+void Advance(Handheld& h) {
+    Ppu& p = h.ppu;
+    for (;;) {
+        if (p.mode3At <= h.now) EnterMode3(h);
+        if (p.mode0At <= h.now) EnterMode0(h);
+        if (p.nextAt > h.now) break;
+        Step(h);
+    }
+    Schedule(h, kEventPpu, NextEvent(p));
+}
+
 void TurnOff(Handheld& h) {
     Ppu& p = h.ppu;
     p.ly = 0;
     p.line = 0;
     p.mode = 0;
-    p.mode3At = kNever;
+    p.mode3At = p.mode0At = kNever;
     p.firstLine = false;
     p.statLine = false;
     p.stat = uint8_t(p.stat & ~3);
@@ -157,7 +177,7 @@ void TurnOn(Handheld& h) {
     p.firstLine = true;
     p.skipFrame = true;
     StartLine(h, h.now);
-    Schedule(h, kEventPpu, p.nextAt);
+    Schedule(h, kEventPpu, NextEvent(p));
 }
 
 }  // namespace
@@ -178,19 +198,11 @@ void PpuReset(Handheld& h) {
 }
 
 void PpuCatchUp(Handheld& h) {
-    Ppu& p = h.ppu;
-    if (p.nextAt <= h.now) {
-        while (p.nextAt <= h.now) Step(h);
-        Schedule(h, kEventPpu, p.nextAt);
-    }
-    if (p.mode3At <= h.now) EnterMode3(h);
+    const Ppu& p = h.ppu;
+    if (std::min({p.mode3At, p.mode0At, p.nextAt}) <= h.now) Advance(h);
 }
 
-void PpuEvent(Handheld& h) {
-    Ppu& p = h.ppu;
-    while (p.nextAt <= h.now) Step(h);
-    Schedule(h, kEventPpu, p.nextAt);
-}
+void PpuEvent(Handheld& h) { Advance(h); }
 
 uint8_t PpuRead(Handheld& h, uint16_t address) {
     PpuCatchUp(h);
@@ -232,6 +244,7 @@ void PpuWrite(Handheld& h, uint16_t address, uint8_t value) {
             const bool line = StatSources(p);
             if ((glitch || line) && !p.statLine) RequestInterrupt(h, kIntStat);
             p.statLine = line;
+            Schedule(h, kEventPpu, NextEvent(p));  // the HBlank select may have changed
             break;
         }
         case 0xFF42: p.scy = value; break;

@@ -7,8 +7,9 @@
 namespace wenlo::hh {
 
 // The OAM search of line LY (at its mode 2): the first ten sprites in OAM
-// order whose rows cover the line go to Ppu::sprites (none while LCDC bit 1
-// hides sprites). Returns the dots the fetches of the chosen sprites add to
+// order whose rows cover the line go to Ppu::sprites in the order they are
+// layered, lowest X first, then lowest entry (none while LCDC bit 1 hides
+// sprites). Returns the dots the fetches of the chosen sprites add to
 // mode 3: six each, and up to five more for the first sprite in a background
 // tile, by how far into the tile it starts (eleven at X 0).
 int PpuSelectSprites(Handheld&);
