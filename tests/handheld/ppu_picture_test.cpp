@@ -241,6 +241,25 @@ TEST_P(PpuPicture, FlipsAndTallSprites) {
     }
 }
 
+// OAM written between the lines of tall sprites: the next line draws and
+// layers them as OAM holds them then.
+TEST_P(PpuPicture, SpritesMovedBetweenTheirLines) {
+    rig.Write(kLcdc, 0x97);                   // 8x16: rows 0-7 from tile 2, solid colour 2
+    rig.Sprite(0, 16 + 20, 8 + 40, 2);        // shade 2
+    rig.Sprite(1, 16 + 20, 8 + 44, 2, 0x10);  // shade 1
+    rig.RunTo(PpuRig::At(21, 300));
+    rig.OamWrite(1, 8 + 48);  // entry 0 to the right of entry 1
+    rig.RunTo(PpuRig::At(23, 300));
+    rig.OamWrite(7, 0x00);  // entry 1 through OBP0
+    rig.DrawFrame(0);
+    EXPECT_EQ(Columns(21, 2), Range(40, 48));
+    EXPECT_EQ(Columns(21, 1), Range(48, 52));
+    EXPECT_EQ(Columns(22, 1), Range(44, 52)) << "entry 1 now has the lower X";
+    EXPECT_EQ(Columns(22, 2), Range(52, 56));
+    EXPECT_EQ(Columns(23, 1), Range(44, 52));
+    EXPECT_EQ(Columns(24, 2), Range(44, 56));
+}
+
 TEST_P(PpuPicture, SpritesAtTheEdges) {
     rig.Write(kLcdc, 0x93);
     rig.Sprite(0, 16 + 5, 4, 3);     // half off the left

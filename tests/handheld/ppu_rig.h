@@ -86,6 +86,12 @@ struct PpuRig {
         return count;
     }
 
+    // A CPU write to OAM mid-frame, as the bus makes it: dropped while the
+    // unit holds OAM.
+    void OamWrite(int index, uint8_t value) {
+        if (PpuOamOpen(*h)) h->oam[index] = value;
+    }
+
     // Tile data numbered from 0x8000.
     void TileRow(int tile, int row, uint8_t low, uint8_t high) {
         h->vram[16 * tile + 2 * row] = low;

@@ -163,6 +163,19 @@ TEST(PpuClock, StatWrites) {
     }
 }
 
+// Selected in mode 3, the HBlank interrupt still comes as mode 0 begins.
+TEST(PpuClock, HBlankSelectedMidLine) {
+    PpuRig rig;
+    rig.Write(kLyc, 200);
+    rig.RunTo(PpuRig::At(10, 100));
+    rig.Write(kStat, 0x08);
+    rig.h->IF = 0;
+    rig.RunTo(PpuRig::At(10, 248));
+    EXPECT_EQ(rig.h->IF, 0);
+    rig.RunTo(PpuRig::At(10, 252));
+    EXPECT_EQ(rig.h->IF, 2);
+}
+
 TEST(PpuClock, LycWritesMoveTheLine) {
     PpuRig rig;
     rig.Write(kLyc, 200);
