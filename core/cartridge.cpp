@@ -42,6 +42,11 @@ LoadRomResult ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) 
 
 }  // namespace
 
+LoadRomResult ReadCartridgeFile(const std::string& path, std::vector<uint8_t>& out) {
+    if (path.empty()) return LoadRomResult::NoSuchFile;
+    return ReadWholeFile(path, out);
+}
+
 bool LoadRom(Machine& m, const std::string& path) { return LoadRomChecked(m, path) == LoadRomResult::Loaded; }
 
 LoadRomResult LoadRomChecked(Machine& m, const std::string& path) {

@@ -43,6 +43,10 @@ LoadRomResult LoadRomChecked(Machine&, const std::string& path);
 // empty for Loaded.
 std::string LoadRomReasonText(LoadRomResult);
 
+// Reads a whole cartridge file with the checks of LoadRomChecked, without
+// loading it into a machine (the complete handheld's loader uses it).
+LoadRomResult ReadCartridgeFile(const std::string& path, std::vector<uint8_t>& out);
+
 // Loads an image already in memory as if read from path (path only names the
 // state files). Same checks and result as LoadRom.
 bool LoadRomImage(Machine&, std::vector<uint8_t> image, const std::string& path);

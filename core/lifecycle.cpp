@@ -20,7 +20,7 @@ LoadRomResult StartCartridgeChecked(Machine& m, const std::string& path) {
 }
 
 void RunFrame(Machine& m) {
-    for (int line = 0; line < kLinesPerFrame; ++line) RunScanline(m);
+    RunScanlines(m, kLinesPerFrame);
 }
 
 void DebuggerStep(Machine& m, int32_t& stepCycles) {

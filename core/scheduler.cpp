@@ -14,7 +14,7 @@ namespace wenlo {
 
 namespace {
 
-void DrawLine(Machine& m) {
+[[gnu::always_inline]] inline void DrawLine(Machine& m) {
     switch (m.DisplayMode) {
         case Mode1x1:
             DrawBackgroundLine1x1(m);
@@ -44,7 +44,7 @@ void SetCoincidence(Machine& m, bool equal) {
 // Takes at most one request. IME is left set, so a request still pending at
 // a later tick is taken then, even inside a handler. Bit 4 has the highest
 // priority here, bit 0 the lowest.
-void DispatchInterrupt(Machine& m) {
+[[gnu::always_inline]] inline void DispatchInterrupt(Machine& m) {
     const uint8_t pending = m.IE & m.IF & io::kIntMask;
     if (pending == 0) return;
     m.regSP = int32_t(uint32_t(m.regSP) - 2);
@@ -62,7 +62,11 @@ void DispatchInterrupt(Machine& m) {
 
 }  // namespace
 
-void ScanlineTick(Machine& m, bool render) {
+namespace {
+
+// The line's bookkeeping, inlined into the run loop's line (once a line it
+// is worth more than its call).
+[[gnu::always_inline]] inline void TickLine(Machine& m, bool render) {
     const int line = m.LY;
     // Before the event pump below, where a new cartridge may be loaded.
     CompatLineEnd(m, line);
@@ -104,15 +108,27 @@ void ScanlineTick(Machine& m, bool render) {
     if (m.IME) DispatchInterrupt(m);
 }
 
-void RunScanline(Machine& m) {
+}  // namespace
+
+void ScanlineTick(Machine& m, bool render) { TickLine(m, render); }
+
+namespace {
+[[gnu::always_inline]] inline void Line(Machine& m) {
     Interpret(m, kCyclesPerLine);
     --m.DIV;  // counts down, wrapping from 0 to 255
     if (m.LY > kLastLine) m.LY = 0;
-    ScanlineTick(m, true);
+    TickLine(m, true);
+}
+}  // namespace
+
+void RunScanline(Machine& m) { Line(m); }
+
+void RunScanlines(Machine& m, int lines) {
+    for (int i = 0; i < lines; ++i) Line(m);
 }
 
 void RunEmulation(Machine& m) {
-    while (m.Running) RunScanline(m);
+    while (m.Running) Line(m);
 }
 
 }  // namespace wenlo

@@ -20,5 +20,7 @@ void ScanlineTick(Machine&, bool render);
 // counted down, LY wrapped above 153, then ScanlineTick(render = true).
 // RunFrame (core/lifecycle.h) calls it kLinesPerFrame times.
 void RunScanline(Machine&);
+// RunScanline `lines` times (one frame: kLinesPerFrame).
+void RunScanlines(Machine&, int lines);
 
 }  // namespace wenlo

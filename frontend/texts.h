@@ -8,17 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "core/debugger.h"
 #include "core/machine.h"
 
 namespace wenlo::ui {
 
-// Upper-case hexadecimal without leading zeros; a negative value shows as its
-// 32-bit two's complement ("FFFFFFFF" for -1).
-std::string Hex(int64_t value);
-
-// The six-line register dump of the debugger panel. withCB: a Step shows the
-// second byte of a CB-prefixed instruction on line 4; a Run To does not.
-std::string RegisterDump(const Machine& m, bool withCB);
+// The debugger's texts live in the library (core/debugger.h).
+using wenlo::Hex;
+using wenlo::RegisterDump;
 
 // The ROM information text: title up to its first zero byte and the bytes at
 // 0x14E (high) and 0x14D (low). Needs RomImage of at least 0x14F bytes;

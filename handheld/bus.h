@@ -17,6 +17,10 @@ void BusWrite(Handheld&, uint16_t address, uint8_t value);
 // without the access rules of the picture or DMA.
 uint8_t PeekByte(const Handheld&, uint16_t address);
 
+// Rebuilds Handheld::readPages and writePages from the ROM banks now mapped
+// and DMA (which leaves only the I/O page and high RAM to the CPU).
+void RefreshMemoryMap(Handheld&);
+
 // OAM DMA brought up to now (bytes copied as their machine cycles passed).
 void DmaCatchUp(Handheld&);
 

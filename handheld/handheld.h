@@ -13,6 +13,8 @@
 // compare until something is due (handheld/scheduler.h).
 //
 // A Handheld is large (about 100 KiB plus the cartridge): put it on the heap.
+// A copy must call RefreshMemoryMap (handheld/bus.h) before it runs: its
+// page pointers still point into the original.
 #pragma once
 
 #include <array>
@@ -30,8 +32,15 @@ constexpr uint64_t kNever = ~uint64_t(0);
 // The scheduler's events, one time each (kNever: not due).
 enum Event : uint8_t { kEventPpu, kEventTimer, kEventSerial, kEventDma, kEventCount };
 
+// The 8-bit registers in the order the opcodes number them (0 B .. 5 L, 7 A),
+// with F in the place of 6 (which the opcodes use for (HL)): an operand
+// register is then r[bits of the opcode].
+namespace reg {
+enum : uint8_t { B, C, D, E, H, L, F, A };
+}
+
 struct Cpu {
-    uint8_t a = 0, f = 0, b = 0, c = 0, d = 0, e = 0, h = 0, l = 0;
+    std::array<uint8_t, 8> r{};
     uint16_t sp = 0, pc = 0;
     bool ime = false;
     // EI takes effect after the instruction that follows it.
@@ -43,6 +52,10 @@ struct Cpu {
     bool stopped = false;  // STOP: waits for a key
     bool locked = false;   // an undefined opcode hangs the CPU for good
     uint8_t lockedOpcode = 0;
+    uint8_t opcode = 0, cbOpcode = 0;  // the last fetched (the debugger shows them)
+    // Any of halted, stopped, locked, haltBug, imePending, or an interrupt
+    // due (IME with IE & IF): the step leaves its common path only then.
+    bool special = false;
 };
 
 // DIV is the upper byte of a 16-bit counter that counts every clock cycle.
@@ -62,14 +75,14 @@ struct Timer {
 
 struct Serial {
     uint8_t sb = 0, sc = 0;
-    uint64_t doneAt = kNever;  // internal-clock transfer completes
-    std::vector<uint8_t> sent; // every byte the cartridge sent, in order
+    uint64_t doneAt = kNever;   // internal-clock transfer completes
+    std::vector<uint8_t> sent;  // every byte the cartridge sent, in order
 };
 
 struct Joypad {
-    uint8_t select = 0x30;   // P1 bits 4-5 as written
-    uint8_t keys = 0;        // held: bit 0 right .. 3 down, 4 A .. 7 start
-    uint8_t lines = 0x0F;    // the input lines as last seen (1 = high)
+    uint8_t select = 0x30;  // P1 bits 4-5 as written
+    uint8_t keys = 0;       // held: bit 0 right .. 3 down, 4 A .. 7 start
+    uint8_t lines = 0x0F;   // the input lines as last seen (1 = high)
 };
 
 struct Dma {
@@ -87,22 +100,23 @@ struct Rtc {
     // halt, bit 7 day carry): the running clock and its latched copy.
     std::array<uint8_t, 5> regs{};
     std::array<uint8_t, 5> latched{};
-    uint8_t latchWrite = 0xFF;   // the last value written to 0x6000-0x7FFF
-    uint64_t cycles = 0;         // clock cycles into the current second
-    int64_t savedUnixTime = 0;   // host time of the last save (battery footer)
+    uint8_t latchWrite = 0xFF;  // the last value written to 0x6000-0x7FFF
+    uint64_t cycles = 0;        // clock cycles into the current second
+    uint64_t last = 0;          // Handheld::now the clock was last brought up to
+    int64_t savedUnixTime = 0;  // host time of the last save (battery footer)
 };
 
 struct Mbc {
     MbcKind kind = MbcKind::None;
-    uint8_t cartType = 0;     // header byte 0x147
-    bool knownType = true;    // false: an unknown type, run as the nearest kind
+    uint8_t cartType = 0;   // header byte 0x147
+    bool knownType = true;  // false: an unknown type, run as the nearest kind
     bool hasRam = false, hasBattery = false, hasRtc = false;
     bool ramEnabled = false;
-    uint16_t romBank = 1;     // MBC1: the low five bits register; others: the bank
-    uint8_t upper = 0;        // MBC1: the two-bit register; MBC3/5: RAM bank / clock select
-    uint8_t mode = 0;         // MBC1 banking mode
-    uint32_t romBanks = 2;    // 16 KiB banks in rom (a power of two)
-    uint32_t ramBanks = 0;    // 8 KiB banks in cartRam
+    uint16_t romBank = 1;   // MBC1: the low five bits register; others: the bank
+    uint8_t upper = 0;      // MBC1: the two-bit register; MBC3/5: RAM bank / clock select
+    uint8_t mode = 0;       // MBC1 banking mode
+    uint32_t romBanks = 2;  // 16 KiB banks in rom (a power of two)
+    uint32_t ramBanks = 0;  // 8 KiB banks in cartRam
     // Offsets into rom of what 0x0000-0x3FFF and 0x4000-0x7FFF show now.
     uint32_t rom0 = 0, rom1 = 0x4000;
     Rtc rtc;
@@ -139,6 +153,7 @@ struct Ppu {
 struct Handheld {
     uint64_t now = 0;        // clock cycles since power-on
     uint64_t nextEvent = 0;  // the earliest of events (Tick services it)
+    uint64_t stopAt = 0;     // CpuRun's end: its limit, or 0 once a picture is complete
     std::array<uint64_t, kEventCount> events{};
 
     Cpu cpu;
@@ -169,11 +184,17 @@ struct Handheld {
     // Control, as on the design's machine.
     bool Running = false;
     bool Paused = false;
-    uint64_t frames = 0;   // frames completed since the cartridge started
+    uint64_t frames = 0;  // frames completed since the cartridge started
     uint8_t DisplayMode = 0;
     Host* host = nullptr;
 
     Report report;  // what the cartridge used that this handheld lacks
+
+    // The CPU's fast path: 256-byte pages it may read (cartridge ROM, work
+    // RAM and its echo) or write (work RAM) directly; null: through the bus.
+    // Derived from the banking and DMA (RefreshMemoryMap), never saved.
+    std::array<const uint8_t*, 256> readPages{};
+    std::array<uint8_t*, 256> writePages{};
 };
 
 // Power-on as the boot program leaves the DMG-ABC: registers, I/O, cleared

@@ -21,7 +21,7 @@ inline uint8_t MbcReadRom(const Handheld& h, uint16_t address) {
     return address < 0x4000 ? h.rom[h.mbc.rom0 + address] : h.rom[h.mbc.rom1 + (address - 0x4000u)];
 }
 void MbcWriteRegister(Handheld&, uint16_t address, uint8_t value);
-uint8_t MbcReadRam(Handheld&, uint16_t address);
+uint8_t MbcReadRam(const Handheld&, uint16_t address);
 void MbcWriteRam(Handheld&, uint16_t address, uint8_t value);
 
 // MBC3's clock: moved on by the clock cycles since it was last brought up to

@@ -12,12 +12,12 @@
 namespace wenlo::hh {
 
 enum class Lack : uint8_t {
-    LockedCpu,        // an undefined opcode hung the CPU
-    UnknownMbc,       // a cartridge type this handheld does not know
-    ColourOnly,       // header 0x143 = 0xC0
-    SerialPartner,    // a transfer waited for an external clock
-    SuperSystem,      // header 0x146 = 0x03
-    ColourEnhanced,   // header 0x143 = 0x80
+    LockedCpu,       // an undefined opcode hung the CPU
+    UnknownMbc,      // a cartridge type this handheld does not know
+    ColourOnly,      // header 0x143 = 0xC0
+    SerialPartner,   // a transfer waited for an external clock
+    SuperSystem,     // header 0x146 = 0x03
+    ColourEnhanced,  // header 0x143 = 0x80
     Count
 };
 constexpr size_t kLackCount = size_t(Lack::Count);

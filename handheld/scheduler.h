@@ -33,7 +33,10 @@ inline void Tick(Handheld& h) {
 }
 
 // Requests interrupt bits (IF).
-inline void RequestInterrupt(Handheld& h, uint8_t bits) { h.IF |= bits; }
+inline void RequestInterrupt(Handheld& h, uint8_t bits) {
+    h.IF |= bits;
+    h.cpu.special = true;  // the CPU looks at it before its next instruction
+}
 
 // Runs instructions until a picture is complete (VBlank began), or for a
 // frame's time when the LCD is off. Runs nothing while Running is false

@@ -35,7 +35,9 @@ size_t SnapshotWords(const Machine& m) {
     return (bytes + 7) / 8;
 }
 
-void Take(const Machine& m, std::vector<uint64_t>& words) {
+}  // namespace
+
+void TakeRewindSnapshot(const Machine& m, std::vector<uint64_t>& words) {
     words.resize(SnapshotWords(m));
     words.back() = 0;  // the padding after the last field
     auto* at = reinterpret_cast<uint8_t*>(words.data());
@@ -45,7 +47,7 @@ void Take(const Machine& m, std::vector<uint64_t>& words) {
     });
 }
 
-void Put(Machine& m, const std::vector<uint64_t>& words) {
+void PutRewindSnapshot(Machine& m, const std::vector<uint64_t>& words) {
     const auto* at = reinterpret_cast<const uint8_t*>(words.data());
     ForEachField(m, [&](auto& field) {
         std::memcpy(&field, at, sizeof field);
@@ -54,6 +56,8 @@ void Put(Machine& m, const std::vector<uint64_t>& words) {
     // RomWindow is not in the snapshot: show the restored bank.
     SwitchRomBank(m);
 }
+
+namespace {
 
 // Words compared at a time before looking at single words: most of a
 // snapshot (the unused RAM slots, most of video RAM) is as it was.
@@ -123,12 +127,26 @@ void RewindHistory::FrameEnded(const Machine& m) {
 }
 
 void RewindHistory::Record(const Machine& m) {
+    TakeRewindSnapshot(m, scratch_);
+    RecordScratch();
+}
+
+void RewindHistory::Record(const Console& c) {
+    c.Snapshot(scratch_);
+    RecordScratch();
+}
+
+void RewindHistory::FrameEnded(const Console& c) {
+    if (c.SnapshotDue()) Record(c);
+}
+
+void RewindHistory::RecordScratch() {
     newestRestored_ = false;
-    if (newest_.empty()) {
-        Take(m, newest_);
+    if (newest_.empty() || newest_.size() != scratch_.size()) {
+        Clear();
+        newest_.swap(scratch_);
         return;
     }
-    Take(m, scratch_);
     Difference(scratch_, newest_, work_);
     older_.emplace_back(work_.begin(), work_.end());  // exactly as large as it must be
     olderBytes_ += DifferenceBytes(older_.back());
@@ -144,6 +162,18 @@ void RewindHistory::Trim() {
 }
 
 RewindStep RewindHistory::StepBack(Machine& m) {
+    const RewindStep step = StepBackWords();
+    if (step != RewindStep::Empty) PutRewindSnapshot(m, newest_);
+    return step;
+}
+
+RewindStep RewindHistory::StepBack(Console& c) {
+    const RewindStep step = StepBackWords();
+    if (step != RewindStep::Empty) c.Restore(newest_);
+    return step;
+}
+
+RewindStep RewindHistory::StepBackWords() {
     if (newest_.empty()) return RewindStep::Empty;
     RewindStep step = RewindStep::Restored;
     if (newestRestored_) {
@@ -155,7 +185,6 @@ RewindStep RewindHistory::StepBack(Machine& m) {
             older_.pop_back();
         }
     }
-    Put(m, newest_);
     newestRestored_ = true;
     return step;
 }

@@ -23,6 +23,7 @@
 #include <deque>
 #include <vector>
 
+#include "core/console.h"
 #include "core/machine.h"
 
 namespace wenlo {
@@ -37,6 +38,11 @@ enum class RewindStep {
     AtStart,   // no older snapshot: the oldest was restored again
     Empty,     // nothing recorded: the machine was left as it was
 };
+
+// The design machine's snapshot (the fields above, padded to whole words),
+// and its restoring (which also shows the restored ROM bank).
+void TakeRewindSnapshot(const Machine&, std::vector<uint64_t>& words);
+void PutRewindSnapshot(Machine&, const std::vector<uint64_t>& words);
 
 class RewindHistory {
 public:
@@ -56,6 +62,12 @@ public:
     // call the one before. At the oldest it stays there (AtStart). Each call
     // replaces the machine's snapshot fields and shows the restored ROM bank.
     RewindStep StepBack(Machine&);
+    // The same for either machine, through its console's snapshots. A
+    // snapshot of another size than the history's (another machine or
+    // cartridge) starts the history afresh.
+    void FrameEnded(const Console&);
+    void Record(const Console&);
+    RewindStep StepBack(Console&);
 
     // Snapshots held, and the seconds of play they reach back.
     size_t Count() const { return newest_.empty() ? 0 : older_.size() + 1; }
@@ -66,6 +78,8 @@ public:
 
 private:
     void Trim();
+    void RecordScratch();
+    RewindStep StepBackWords();
 
     size_t byteLimit_;
     size_t maxCount_;

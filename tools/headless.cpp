@@ -1,7 +1,11 @@
 #include "tools/headless.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <memory>
 #include <ostream>
 
@@ -41,41 +45,80 @@ int RunMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return RunHeadless(*parsed.options, out, err);
 }
 
+void ApplyPresses(Console& c, std::vector<uint8_t>& held, const std::vector<KeyPress>& presses,
+                  int64_t frame) {
+    held.resize(256);
+    for (const KeyPress& p : presses) {
+        bool down = false;
+        for (const KeyPress& q : presses)
+            if (q.keyCode == p.keyCode && q.from <= frame && frame < q.to) down = true;
+        if (down && !held[p.keyCode]) c.KeyDown(p.keyCode);
+        if (!down && held[p.keyCode]) c.KeyUp(p.keyCode);
+        held[p.keyCode] = down;
+    }
+}
+
+namespace {
+
+// The per-user data folder, as the desktop program finds it: where battery
+// files go when the cartridge's folder cannot be written.
+std::string PerUserFolder() {
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) return std::string(xdg) + "/Wenlo";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.local/share/Wenlo";
+    return {};
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string& why) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    out.close();
+    if (!out) why = std::strerror(errno);
+    return bool(out);
+}
+
+}  // namespace
+
 int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err) {
     // Both are large (the surface alone is 360 KiB): keep them off the stack.
-    auto machine = std::make_unique<Machine>();
+    const std::unique_ptr<Console> console = MakeConsole(options.machine);
     auto host = std::make_unique<HeadlessHost>();
-    Machine& m = *machine;
-    m.host = host.get();
+    Console& c = *console;
+    c.SetHost(host.get());
+    c.SetPerUserFolder(PerUserFolder());
 
     // As the Load ROM command does it: load, reset, run, clear the picture.
-    if (!StartCartridge(m, options.romPath)) {
+    if (c.Start(options.romPath) != LoadRomResult::Loaded) {
         err << "Failed to Load ROM.\n";
         return kExitUsage;
     }
-    m.DisplayMode = options.mode;
+    if (const std::string note = c.TakeNote(); !note.empty()) err << "wenlo-run: " << note << "\n";
+    c.SetDisplayMode(options.mode);
     host->surface.Resize(ModeWidth(options.mode), ModeHeight(options.mode));
     host->surface.SetBackColor(ShadeColors[0]);
     host->surface.Clear();
 
     if (!options.loadStatePath.empty()) {
         std::string why;
-        if (!ReadStateFile(m, options.loadStatePath, &why)) {
+        if (!c.LoadState(options.loadStatePath, &why)) {
             err << "wenlo-run: cannot load state file '" << options.loadStatePath << "': " << why << "\n";
             return kExitFailure;
         }
     }
 
+    std::vector<uint8_t> held;
     const auto start = std::chrono::steady_clock::now();
     for (int64_t frame = 0; frame < options.frames; ++frame) {
-        if (!options.presses.empty()) ApplyPresses(m, options.presses, frame);
-        RunFrame(m);
+        if (!options.presses.empty()) ApplyPresses(c, held, options.presses, frame);
+        c.RunFrame();
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
+    if (std::string why; !c.FlushBattery(0, &why))
+        err << "wenlo-run: cannot write the battery save: " << why << "\n";
     if (!options.statePath.empty()) {
         std::string why;
-        if (!WriteStateFile(m, options.statePath, &why)) {
+        if (!c.SaveState(options.statePath, &why)) {
             err << "wenlo-run: cannot write state file '" << options.statePath << "': " << why << "\n";
             return kExitFailure;
         }
@@ -87,6 +130,13 @@ int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err)
             return kExitFailure;
         }
     }
+    if (!options.serialPath.empty()) {
+        std::string why;
+        if (!WriteBytes(options.serialPath, c.SerialBytes(), why)) {
+            err << "wenlo-run: cannot write serial output '" << options.serialPath << "': " << why << "\n";
+            return kExitFailure;
+        }
+    }
     if (options.bench) {
         const double fps = seconds > 0 ? double(options.frames) / seconds : 0.0;
         char line[160];
@@ -94,7 +144,7 @@ int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err)
                       static_cast<long long>(options.frames), seconds, fps, fps / kFramesPerSecond);
         out << line;
     }
-    if (options.report) out << CompatReportText(m.compat);
+    if (options.report) out << c.ReportText();
     return kExitOk;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/console.h"
 #include "core/machine.h"
 #include "core/timing.h"
 #include "tools/run_options.h"
@@ -30,6 +31,9 @@ struct HeadlessHost : Host {
 // any press with from <= frame < to is down; every other key named by a press
 // is up.
 void ApplyPresses(Machine&, const std::vector<KeyPress>&, int64_t frame);
+// The same for either machine; held: the keys the presses hold now (kept by
+// the caller from frame to frame).
+void ApplyPresses(Console&, std::vector<uint8_t>& held, const std::vector<KeyPress>&, int64_t frame);
 
 // Parses and runs a command line (args without the program name). Messages go
 // to err, the --bench line and the --report lines to out. Returns the process exit code.

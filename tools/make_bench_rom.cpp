@@ -1,6 +1,6 @@
 // make-bench-rom: writes the benchmark cartridge to a file.
 //
-//   make-bench-rom [--sprites N] [--loop rom|wram|hram] OUT.gb
+//   make-bench-rom [--sprites N] [--loop rom|wram|hram] [--dma rom|hram] OUT.gb
 //
 // N sprites cross every line (0..10); the busy loop runs from the cartridge
 // (rom, the default), from work RAM (wram), or from the cartridge calling a
@@ -16,7 +16,7 @@ namespace {
 
 int Usage() {
     std::cerr
-        << "usage: make-bench-rom [--sprites N] [--loop rom|wram|hram] OUT.gb   (N = 0..10, default 0)\n";
+        << "usage: make-bench-rom [--sprites N] [--loop rom|wram|hram] [--dma rom|hram] OUT.gb   (N = 0..10, default 0)\n";
     return 2;
 }
 
@@ -25,6 +25,7 @@ int Usage() {
 int main(int argc, char** argv) {
     int sprites = 0;
     auto loop = wenlo::test::BenchLoop::Rom;
+    bool dmaFromHighRam = false;
     std::string out;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -47,6 +48,15 @@ int main(int argc, char** argv) {
                 loop = wenlo::test::BenchLoop::HighRam;
             else
                 return Usage();
+        } else if (arg == "--dma") {
+            if (i + 1 >= argc) return Usage();
+            const std::string value = argv[++i];
+            if (value == "rom")
+                dmaFromHighRam = false;
+            else if (value == "hram")
+                dmaFromHighRam = true;
+            else
+                return Usage();
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage();
         } else if (!out.empty()) {
@@ -57,7 +67,7 @@ int main(int argc, char** argv) {
     }
     if (out.empty()) return Usage();
 
-    const auto rom = wenlo::test::BenchmarkCartridge(sprites, loop);
+    const auto rom = wenlo::test::BenchmarkCartridge(sprites, loop, dmaFromHighRam);
     std::ofstream file(out, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(rom.Bytes().data()), std::streamsize(rom.Bytes().size()));
     file.close();

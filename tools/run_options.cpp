@@ -37,7 +37,8 @@ constexpr int64_t kMaxFrames = 1'000'000'000;
 
 bool TakesValue(const std::string& arg) {
     return arg == "--frames" || arg == "--mode" || arg == "--png" || arg == "--state" ||
-           arg == "--load-state" || arg == "--press";
+           arg == "--load-state" || arg == "--press" || arg == "--machine" || arg == "--serial" ||
+           arg == "--wav";
 }
 
 std::optional<KeyPress> ParsePress(const std::string& text, std::string& error) {
@@ -77,7 +78,8 @@ std::optional<uint8_t> KeyCodeFromName(const std::string& name) {
 std::string UsageText() {
     return std::string(
                "usage: wenlo-run [--frames N] [--mode 0|1|2] [--png FILE] [--state FILE]\n"
-               "                 [--load-state FILE] [--press KEY:FROM:TO]... [--bench] [--report] ROM\n"
+               "                 [--load-state FILE] [--press KEY:FROM:TO]... [--bench] [--report]\n"
+               "                 [--machine wenlo|handheld] [--serial FILE] [--wav FILE] ROM\n"
                "       wenlo-run --help | --version\n") +
            "  --frames N          run N frames of " + std::to_string(kLinesPerFrame) +
            " scanlines (default 600)\n"
@@ -92,6 +94,11 @@ std::string UsageText() {
            "                      machine does differently from the handheld: one line\n"
            "                      'feature count first-frame explanation' each, likeliest\n"
            "                      culprit first, then a line beginning 'compat:'\n"
+           "  --machine M         wenlo (the default: this program's own machine) or\n"
+           "                      handheld (the complete handheld, as the hardware runs)\n"
+           "  --serial FILE       write every byte the cartridge sent through the serial\n"
+           "                      port (handheld)\n"
+           "  --wav FILE          write the run's sound as 16-bit stereo WAV at 48 kHz\n"
            "  --help              print this text and exit\n"
            "  --version           print the version and exit\n";
 }
@@ -128,6 +135,9 @@ ParseResult ParseRunOptions(const std::vector<std::string>& args) {
                 const auto n = ParseCount(value, Mode2x2Interlaced);
                 if (!n) return fail("--mode wants 0, 1 or 2, got '" + value + "'");
                 options.mode = uint8_t(*n);
+            } else if (arg == "--machine") {
+                if (!ParseMachineKind(value, options.machine))
+                    return fail("--machine wants wenlo or handheld, got '" + value + "'");
             } else if (value.empty()) {
                 return fail(arg + " needs a file name");
             } else if (arg == "--png") {
@@ -136,6 +146,10 @@ ParseResult ParseRunOptions(const std::vector<std::string>& args) {
                 options.statePath = value;
             } else if (arg == "--load-state") {
                 options.loadStatePath = value;
+            } else if (arg == "--serial") {
+                options.serialPath = value;
+            } else if (arg == "--wav") {
+                options.wavPath = value;
             } else {
                 std::string error;
                 const auto press = ParsePress(value, error);

@@ -1,7 +1,8 @@
 // The command line of the headless runner:
 //
 //   wenlo-run [--frames N] [--mode 0|1|2] [--png FILE] [--state FILE]
-//             [--load-state FILE] [--press KEY:FROM:TO]... [--bench] [--report] ROM
+//             [--load-state FILE] [--press KEY:FROM:TO]... [--bench] [--report]
+//             [--machine wenlo|handheld] [--serial FILE] [--wav FILE] ROM
 //   wenlo-run --help | --version
 //
 // Parsing is kept apart from running so that every good and bad command line
@@ -12,6 +13,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "core/console.h"
 
 namespace wenlo::tools {
 
@@ -32,6 +35,9 @@ struct RunOptions {
     std::vector<KeyPress> presses;
     bool bench = false;
     bool report = false;  // print what the cartridge used that this machine does differently
+    MachineKind machine = MachineKind::Wenlo;
+    std::string serialPath;  // empty: the serial bytes are not written
+    std::string wavPath;     // empty: no sound written
     std::string romPath;
 };
 

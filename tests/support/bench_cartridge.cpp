@@ -169,7 +169,84 @@ std::vector<uint8_t> CopyToRam(BenchLoop loop) {
 
 }  // namespace
 
-RomBuilder BenchmarkCartridge(int spritesPerLine, BenchLoop loop) {
+// The handlers of the complete handheld's variant: the same work, but the
+// sprite table is copied by a routine in high RAM, since during OAM DMA the
+// handheld's CPU reaches nothing else (a copy started from the cartridge
+// would run into 0xFF bytes). Each handler first writes that routine to
+// 0xFFE0 (the first interrupt of a frame may be either handler).
+constexpr uint16_t kDmaRoutine = 0xFFE0;
+
+void PutHighRamDmaHandlers(RomBuilder& rom) {
+    rom.Put(io::InterruptVector(0), {0xC3, 0x60, 0x02});  // jp 0x0260        VBlank
+    rom.Put(io::InterruptVector(1), {0xC3, 0x90, 0x02});  // jp 0x0290        LCD status
+    rom.Put(0x017A, {0x00, 0x00});                        // 017A nop, nop: sprites from the first VBlank on
+    rom.Put(0x0260, {
+                        0xF5,              // 0260 push af
+                        0xE5,              // 0261 push hl
+                        0xCD, 0xC0, 0x02,  // 0262 call copy
+                        0x3E, 0x10,        // 0265 ld a,0x10
+                        0xCD, 0xE0, 0xFF,  // 0267 call 0xFFE0      DMA from high RAM
+                        0x3E, 0x3F,        // 026A ld a,63
+                        0xE0, 0x45,        // 026C ldh (LYC),a
+                        0x21, 0x43, 0xFF,  // 026E ld hl,SCX
+                        0x34,              // 0271 inc (hl)
+                        0x2D,              // 0272 dec l             SCY
+                        0x34,              // 0273 inc (hl)
+                        0x21, 0x02, 0xC0,  // 0274 ld hl,0xC002
+                        0x34,              // 0277 inc (hl)          frame count, low byte
+                        0x20, 0x02,        // 0278 jr nz,+2
+                        0x23,              // 027A inc hl
+                        0x34,              // 027B inc (hl)          high byte
+                        0xE1,              // 027C pop hl
+                        0xF1,              // 027D pop af
+                        0xD9,              // 027E reti
+                    });
+    rom.Put(0x0290, {
+                        0xF5,              // 0290 push af
+                        0xE5,              // 0291 push hl
+                        0xCD, 0xC0, 0x02,  // 0292 call copy
+                        0xF0, 0x45,        // 0295 ldh a,(LYC)
+                        0xFE, 0x3F,        // 0297 cp 63
+                        0x20, 0x0C,        // 0299 jr nz,last
+                        0x3E, 0x11,        // 029B ld a,0x11
+                        0xCD, 0xE0, 0xFF,  // 029D call 0xFFE0      band 1
+                        0x3E, 0x7F,        // 02A0 ld a,127
+                        0xE0, 0x45,        // 02A2 ldh (LYC),a
+                        0xE1,              // 02A4 pop hl
+                        0xF1,              // 02A5 pop af
+                        0xD9,              // 02A6 reti
+                        0x3E, 0x12,        // 02A7 last: ld a,0x12
+                        0xCD, 0xE0, 0xFF,  // 02A9 call 0xFFE0      band 2
+                        0x3E, 0xFF,        // 02AC ld a,0xFF
+                        0xE0, 0x45,        // 02AE ldh (LYC),a
+                        0xE1,              // 02B0 pop hl
+                        0xF1,              // 02B1 pop af
+                        0xD9,              // 02B2 reti
+                    });
+    // copy: writes "ldh (DMA),a; ld a,40; wait: dec a; jr nz,wait; ret" to
+    // 0xFFE0: the transfer's 160 machine cycles pass in the loop.
+    rom.Put(0x02C0, {
+                        0x21, 0xE0, 0xFF,  // 02C0 ld hl,0xFFE0
+                        0x36, 0xE0,        // 02C3 ld (hl),0xE0
+                        0x2C,              // 02C5 inc l
+                        0x36, 0x46,        // 02C6 ld (hl),0x46
+                        0x2C,              // 02C8 inc l
+                        0x36, 0x3E,        // 02C9 ld (hl),0x3E
+                        0x2C,              // 02CB inc l
+                        0x36, 0x28,        // 02CC ld (hl),40
+                        0x2C,              // 02CE inc l
+                        0x36, 0x3D,        // 02CF ld (hl),0x3D
+                        0x2C,              // 02D1 inc l
+                        0x36, 0x20,        // 02D2 ld (hl),0x20
+                        0x2C,              // 02D4 inc l
+                        0x36, 0xFD,        // 02D5 ld (hl),0xFD
+                        0x2C,              // 02D7 inc l
+                        0x36, 0xC9,        // 02D8 ld (hl),0xC9
+                        0xC9,              // 02DA ret
+                    });
+}
+
+RomBuilder BenchmarkCartridge(int spritesPerLine, BenchLoop loop, bool dmaFromHighRam) {
     if (spritesPerLine < 0 || spritesPerLine > kMaxBenchSprites)
         throw std::invalid_argument("BenchmarkCartridge: spritesPerLine must be 0..10");
 
@@ -279,6 +356,7 @@ RomBuilder BenchmarkCartridge(int spritesPerLine, BenchLoop loop) {
     for (int band = 0; band < 3; ++band)
         rom.Put(kSpriteTables + 0x100 * uint32_t(band), SpriteBand(band, spritesPerLine));
     rom.Put(kTileData, TilePatterns());
+    if (dmaFromHighRam) PutHighRamDmaHandlers(rom);
     return rom;
 }
 

@@ -52,6 +52,8 @@ std::string MakeTempDir();
 // loop: where the busy loop's code runs.
 constexpr int kMaxBenchSprites = 10;
 enum class BenchLoop { Rom, WorkRam, HighRam };
-RomBuilder BenchmarkCartridge(int spritesPerLine = 0, BenchLoop loop = BenchLoop::Rom);
+// dmaFromHighRam: the sprite table is copied through a routine in high RAM,
+// as the complete handheld needs (bench_cartridge.cpp).
+RomBuilder BenchmarkCartridge(int spritesPerLine = 0, BenchLoop loop = BenchLoop::Rom, bool dmaFromHighRam = false);
 
 }  // namespace wenlo::test
