@@ -122,20 +122,32 @@ struct Mbc {
     Rtc rtc;
 };
 
-// The picture unit's state (handheld/ppu.h).
+// The picture unit's state (handheld/ppu.h). Times are Handheld::now values.
+// The unit moves by steps at the times it scheduled (a line's start, LY
+// turning 0 in line 153, a frame's time with the LCD off); a line's turns to
+// modes 3 and 0 are taken when the CPU looks or the next line begins.
 struct Ppu {
     uint8_t lcdc = 0x91, stat = 0x85, scy = 0, scx = 0, ly = 0, lyc = 0;
     uint8_t bgp = 0xFC, obp0 = 0xFF, obp1 = 0xFF, wy = 0, wx = 0;
-    uint8_t mode = 1;         // STAT mode the CPU sees now
-    uint64_t lineStart = 0;   // time the current line began
-    uint64_t last = 0;        // time the unit was brought up to
-    bool statLine = false;    // the shared LCD-status interrupt line
-    bool frameReady = false;  // VBlank began: a picture is complete
-    bool skipFrame = false;   // the first frame after the LCD is turned on is not shown
-    uint8_t windowLine = 0;   // the window's own line counter
-    bool windowSeen = false;  // WY matched LY this frame
-    uint16_t mode3Length = 172;
-    std::array<uint8_t, 160 * 144> shades{};  // the frame being drawn, shade 0-3
+    uint8_t mode = 1;                   // STAT mode the CPU sees now
+    uint8_t line = 153;                 // the line under way, 0-153 (LY reads 0 for most of 153)
+    uint8_t phase = 0;                  // what the step at nextAt does (handheld/ppu.cpp)
+    uint64_t lineStart = 0;             // time the current line began
+    uint64_t nextAt = 0;                // time of the next step (the scheduler's kEventPpu)
+    uint64_t mode3At = kNever;          // this line's mode 3 begins; kNever: begun, or none
+    uint64_t mode0At = kNever;          // its mode 0 begins (the line is drawn); kNever: as mode3At
+    bool statLine = false;              // the shared LCD-status interrupt line
+    bool frameReady = false;            // VBlank began: a picture is complete
+    bool skipFrame = false;             // the first frame after the LCD is turned on is not shown
+    bool firstLine = false;             // line 0 after turn-on: mode 0 in place of 2, no mode interrupt
+    uint8_t windowLine = 0;             // the window's own line counter
+    bool windowSeen = false;            // WY matched LY this frame
+    uint16_t mode3Length = 172;         // dots of this line's mode 3
+    uint8_t spriteCount = 0;             // sprites chosen for this line by the OAM search
+    std::array<uint16_t, 10> sprites{};  // they by priority: X << 8 | OAM entry, lowest first
+    uint64_t spriteRows = 0;             // bit n: entry n covered the line searched last
+    uint8_t spriteFine = 0;              // SCX % 8 then
+    uint8_t spriteDots = 0;              // the dots their fetches added to mode 3
 };
 
 struct Handheld {

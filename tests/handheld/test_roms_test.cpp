@@ -62,7 +62,7 @@ TEST_P(TestRom, PrintsPassed) {
 
 INSTANTIATE_TEST_SUITE_P(HandheldCartridges, TestRom,
                          ::testing::Values("timer", "interrupts", "halt", "serial", "dma", "mbc1", "mbc1_ram",
-                                           "mbc2", "mbc3", "mbc5"),
+                                           "mbc2", "mbc3", "mbc5", "ppu_stat"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              return std::string(info.param);
                          });

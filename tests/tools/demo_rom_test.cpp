@@ -112,8 +112,9 @@ TEST(DemoCartridge, StartStopsTheLandscape) {
 }
 
 // baselines/NAME/, one folder per picture: expected.png, the picture
-// wenlo-run writes after running the demo for the frames in frames.txt with
-// the arguments in args.txt. A picture that differs is written as actual.png
+// wenlo-run writes after running the demo (or the cartridge rom.txt names,
+// from the source tree) for the frames in frames.txt with the arguments in
+// args.txt. A picture that differs is written as actual.png
 // beside expected.png (ignored by git) and both paths are named. With
 // WENLO_UPDATE_BASELINES=1 the test writes each run's picture over
 // expected.png instead of comparing; look at them before committing.
@@ -141,7 +142,9 @@ TEST(DemoCartridge, ScriptedRunsDrawTheRecordedPictures) {
         std::vector<std::string> args = {"--frames", frames[0]};
         for (const std::string& a : Split(FileText(folder / "args.txt"))) args.push_back(a);
         const std::string png = test::MakeTempDir() + "/picture.png";
-        args.insert(args.end(), {"--png", png, kDemoRom});
+        const std::vector<std::string> rom = Split(FileText(folder / "rom.txt"));
+        args.insert(args.end(),
+                    {"--png", png, rom.empty() ? kDemoRom : std::string(WENLO_SOURCE_DIR) + "/" + rom[0]});
         const auto run = test::RunBinary(args);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         fs::remove(actual);

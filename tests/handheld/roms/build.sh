@@ -28,6 +28,10 @@ cartridges=(
     "mbc3       0x10 64 4"
     "mbc5       0x1A 8  4"
     "battery    0x03 2  1"
+    "ppu_stat   0x00 2  0"
+    "ppu_window 0x00 2  0"
+    "ppu_sprites 0x00 2 0"
+    "ppu_lcd    0x00 2  0"
 )
 
 work=$(mktemp -d)
