@@ -61,7 +61,7 @@ public:
     virtual void SetDrawEveryFrame(bool) = 0;
 
     // The state file: its name beside the cartridge ("<RomName>.sav" on the
-    // design's machine, "<RomName>.hhs" on the handheld), written atomically;
+    // design's machine, "<RomName>.state" on the handheld), written atomically;
     // a file that does not load is refused with a reason and changes nothing.
     virtual std::string StateFileName() const = 0;
     virtual bool SaveState(const std::string& path, std::string* error) const = 0;

@@ -49,6 +49,10 @@ namespace {
 }
 
 // Register pair p of the 16-bit loads and arithmetic: BC DE HL SP.
+// The operands in an opcode's bits: register in bits 3-5, pair in bits 4-5.
+constexpr int RegOf(uint8_t op) { return (op >> 3) & 7; }
+constexpr int PairOf(uint8_t op) { return (op >> 4) & 3; }
+
 [[gnu::always_inline]] inline uint16_t Pair(const Handheld& h, int p) {
     const Cpu& c = h.cpu;
     switch (p) {
@@ -146,6 +150,17 @@ void Dispatch(Handheld& h) {
     c.pc = uint16_t(0x40 + 8 * bit);
 }
 
+// HALT: waits for IE & IF, or with IME clear and an interrupt already
+// pending does not halt but reads its next byte twice.
+[[gnu::always_inline]] inline void Halt(Handheld& h) {
+    Cpu& c = h.cpu;
+    if (c.ime || !(h.IE & h.IF & 0x1F))
+        c.halted = true;
+    else
+        c.haltBug = true;
+    c.special = true;
+}
+
 // Lets time pass without the CPU: to the next event, at least one cycle.
 void Idle(Handheld& h) {
     const uint64_t target = h.nextEvent == kNever ? h.now + kMachineCycle : h.nextEvent;
@@ -165,23 +180,25 @@ namespace {
     c.opcode = op;
     // LD r,r' (0x40-0x7F but HALT) and the arithmetic on A (0x80-0xBF): the
     // operands lie in the opcode's bits.
-    if (op >= 0x40 && op < 0x80 && op != 0x76) {
-        SetR(h, (op >> 3) & 7, GetR(h, op & 7));
+    // LD r,r' (0x40-0x7F but HALT) and the arithmetic on A (0x80-0xBF): the
+    // operands lie in the opcode's bits. One compare keeps them off the
+    // other opcodes' way.
+    if (uint8_t(op - 0x40) < 0x80) {
+        if (op >= 0x80)
+            Alu(h, (op >> 3) & 7, GetR(h, op & 7));
+        else if (op != 0x76)
+            SetR(h, (op >> 3) & 7, GetR(h, op & 7));
+        else
+            Halt(h);
         return;
     }
-    if (op >= 0x80 && op < 0xC0) {
-        Alu(h, (op >> 3) & 7, GetR(h, op & 7));
-        return;
-    }
-    const int r = (op >> 3) & 7;  // the register in bits 3-5
-    const int p = (op >> 4) & 3;  // the pair in bits 4-5
     switch (op) {
         case 0x00: break;  // NOP
         case 0x01:
         case 0x11:
         case 0x21:
         case 0x31:  // LD rr,nn  3
-            SetPair(h, p, Fetch16(h));
+            SetPair(h, PairOf(op), Fetch16(h));
             break;
         case 0x02: Write(h, Pair(h, 0), c.r[reg::A]); break;  // LD (BC),A  2
         case 0x12: Write(h, Pair(h, 1), c.r[reg::A]); break;  // LD (DE),A  2
@@ -208,20 +225,20 @@ namespace {
         case 0x23:
         case 0x33:  // INC rr  2
             Pass(h);
-            SetPair(h, p, uint16_t(Pair(h, p) + 1));
+            SetPair(h, PairOf(op), uint16_t(Pair(h, PairOf(op)) + 1));
             break;
         case 0x0B:
         case 0x1B:
         case 0x2B:
         case 0x3B:  // DEC rr  2
             Pass(h);
-            SetPair(h, p, uint16_t(Pair(h, p) - 1));
+            SetPair(h, PairOf(op), uint16_t(Pair(h, PairOf(op)) - 1));
             break;
         case 0x09:
         case 0x19:
         case 0x29:
         case 0x39: {  // ADD HL,rr  2
-            const uint32_t hl = HL(h), v = Pair(h, p);
+            const uint32_t hl = HL(h), v = Pair(h, PairOf(op));
             Pass(h);
             c.r[reg::F] = uint8_t((c.r[reg::F] & kZ) |
                                   Flags(false, false, (hl & 0xFFF) + (v & 0xFFF) > 0xFFF, hl + v > 0xFFFF));
@@ -236,7 +253,7 @@ namespace {
         case 0x2C:
         case 0x34:
         case 0x3C:  // INC r
-            SetR(h, r, Inc(h, GetR(h, r)));
+            SetR(h, RegOf(op), Inc(h, GetR(h, RegOf(op))));
             break;
         case 0x05:
         case 0x0D:
@@ -246,7 +263,7 @@ namespace {
         case 0x2D:
         case 0x35:
         case 0x3D:  // DEC r
-            SetR(h, r, Dec(h, GetR(h, r)));
+            SetR(h, RegOf(op), Dec(h, GetR(h, RegOf(op))));
             break;
         case 0x06:
         case 0x0E:
@@ -256,7 +273,7 @@ namespace {
         case 0x2E:
         case 0x36:
         case 0x3E:  // LD r,n
-            SetR(h, r, Fetch(h));
+            SetR(h, RegOf(op), Fetch(h));
             break;
         case 0x07:  // RLCA
             c.r[reg::A] = uint8_t(c.r[reg::A] << 1 | c.r[reg::A] >> 7);
@@ -313,13 +330,6 @@ namespace {
             break;                                                                                // CPL
         case 0x37: c.r[reg::F] = uint8_t((c.r[reg::F] & kZ) | kC); break;                         // SCF
         case 0x3F: c.r[reg::F] = uint8_t((c.r[reg::F] & kZ) | ((c.r[reg::F] & kC) ^ kC)); break;  // CCF
-        case 0x76:                                                                                // HALT
-            if (c.ime || !(h.IE & h.IF & 0x1F))
-                c.halted = true;
-            else
-                c.haltBug = true;  // an interrupt already pending and IME clear
-            c.special = true;
-            break;
         case 0xC0:
         case 0xC8:
         case 0xD0:
@@ -342,7 +352,7 @@ namespace {
         case 0xC1:
         case 0xD1:
         case 0xE1:  // POP rr  3
-            SetPair(h, p, Pop(h));
+            SetPair(h, PairOf(op), Pop(h));
             break;
         case 0xF1: {  // POP AF  3
             const uint16_t v = Pop(h);
@@ -354,7 +364,7 @@ namespace {
         case 0xD5:
         case 0xE5:  // PUSH rr  4
             Pass(h);
-            Push(h, Pair(h, p));
+            Push(h, Pair(h, PairOf(op)));
             break;
         case 0xF5:
             Pass(h);
@@ -395,7 +405,7 @@ namespace {
         case 0xEE:
         case 0xF6:
         case 0xFE:  // ALU n
-            Alu(h, r, Fetch(h));
+            Alu(h, RegOf(op), Fetch(h));
             break;
         case 0xC7:
         case 0xCF:
