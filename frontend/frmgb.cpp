@@ -164,6 +164,7 @@ void frmGB::mnuFreeROM_Click() {
     cartridgeLoaded_ = false;
     romPath_.clear();
     cartKey_.clear();
+    UseEmptyMachine();
     MachineReplaced();
     ClearPicture();
     setWindowTitle(kAppTitle);

@@ -229,6 +229,10 @@ private:
     // one before is stopped and freed. carryRun: next runs (and is paused)
     // as the one before was.
     void HandOver(Console& next, bool carryRun);
+    // Without a cartridge the design's machine is the one in use (Free
+    // ROM): the debugger steps an empty machine as it always has, and the
+    // next cartridge goes to the machine remembered for it.
+    void UseEmptyMachine();
     // After every command that replaces what the machine holds (Load ROM,
     // Load To Mem, Reset, Free ROM, Load State, a machine switch): the
     // rewind history and the suggestion's watch start afresh.

@@ -88,6 +88,10 @@ void frmGB::HandOver(Console& next, bool carryRun) {
     UseConsole(next);
 }
 
+void frmGB::UseEmptyMachine() {
+    if (console_ != design_.get()) HandOver(*design_, false);
+}
+
 void frmGB::MachineReplaced() {
     rewind_.Clear();
     watchSuggestion_ = designRecord_ && cartridgeLoaded_ && !choices_.Suggested(cartKey_);
