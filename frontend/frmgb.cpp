@@ -152,8 +152,10 @@ void frmGB::cmdLoad2_Click() {
     const QString path = OpenRomDialog();
     const QString key = path.isEmpty() ? QString() : CartridgeKey(path);
     Console& target = key.isEmpty() ? console() : ConsoleFor(choices_.MachineFor(key));
-    if (LoadOn(target, path, key, false) != LoadRomResult::Loaded && &target != console_) console().Reset();
-    MachineReplaced();
+    if (LoadOn(target, path, key, false) != LoadRomResult::Loaded) {
+        if (&target != console_) console().Reset();
+        MachineReplaced();
+    }
     ApplyCommandStates();  // the cartridge's ROM Info came after the reset
     if (const QString notes = MachineNotes(); !notes.isEmpty()) ShowNote(notes, kLongNoteMs);
 }
