@@ -5,8 +5,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "savestate/state_file.h"
-
 namespace wenlo::ui {
 
 QString RomDialogFolder(const QString& programFolder) {
@@ -18,18 +16,18 @@ QString RomDialogFolder(const QString& programFolder) {
 
 QString RomDialogFolder() { return RomDialogFolder(QCoreApplication::applicationDirPath()); }
 
-StateLocation StateLocationFor(const Machine& m, const QString& cartridgeFolder,
+StateLocation StateLocationFor(const QString& name, const QString& cartridgeFolder,
                                const QString& perUserFolder) {
-    const QString name = QString::fromStdString(StateFileName(m));
     // access(2): false for a read-only mount even for root, and for a
     // folder the user may not write.
     if (QFileInfo(cartridgeFolder).isWritable()) return {QDir(cartridgeFolder).filePath(name), false};
     return {QDir(perUserFolder).filePath(name), true};
 }
 
-StateLocation StateLocationFor(const Machine& m, const QString& cartridgeFolder) {
-    const StateLocation where = StateLocationFor(
-        m, cartridgeFolder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+QString PerUserFolder() { return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation); }
+
+StateLocation StateLocationFor(const QString& fileName, const QString& cartridgeFolder) {
+    const StateLocation where = StateLocationFor(fileName, cartridgeFolder, PerUserFolder());
     // Created on first use; if that fails, writing the state reports it.
     if (where.perUser) QDir().mkpath(QFileInfo(where.path).absolutePath());
     return where;

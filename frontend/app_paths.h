@@ -4,8 +4,6 @@
 
 #include <QString>
 
-#include "core/machine.h"
-
 namespace wenlo::ui {
 
 // The folder the Load ROM dialog opens in: the one holding the demo
@@ -23,15 +21,18 @@ struct StateLocation {
     bool perUser = false;  // true: in the per-user data folder
 };
 
-// The state file's place by one rule for saving and loading: beside the
-// cartridge (cartridgeFolder) while that folder can be written, otherwise in
-// perUserFolder. Reading a state also needs a writable folder, for its
-// decoding temporary.
-StateLocation StateLocationFor(const Machine& m, const QString& cartridgeFolder,
+// The place of the state file named fileName (the console's StateFileName)
+// by one rule for saving and loading: beside the cartridge (cartridgeFolder)
+// while that folder can be written, otherwise in perUserFolder. Reading a
+// state also needs a writable folder, for its decoding temporary.
+StateLocation StateLocationFor(const QString& fileName, const QString& cartridgeFolder,
                                const QString& perUserFolder);
 // The same with QStandardPaths::AppDataLocation as the per-user folder,
 // created when it is chosen.
-StateLocation StateLocationFor(const Machine& m, const QString& cartridgeFolder);
+StateLocation StateLocationFor(const QString& fileName, const QString& cartridgeFolder);
+
+// The per-user data folder (QStandardPaths::AppDataLocation), not created.
+QString PerUserFolder();
 
 // Shown after a state went to the per-user folder, naming it.
 QString PerUserStateNote(const QString& folder);

@@ -36,6 +36,8 @@ CommandStates CommandStatesFor(Lifecycle state, const CommandFacts& f) {
     c.stop = r.stop;
     c.menus = r.menus;
     c.romInfo = f.romInfo;
+    c.machineChoice = r.machineCommands && f.cartridge;
+    c.handheldChecked = f.handheld;
     c.pauseChecked = f.paused;
     c.display1x1Checked = f.displayMode == Mode1x1;
     c.display2x2Checked = f.displayMode == Mode2x2;

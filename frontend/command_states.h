@@ -22,6 +22,8 @@ enum class Lifecycle : uint8_t {
 // What the lifecycle states do not decide: facts the window tracks.
 struct CommandFacts {
     bool romInfo = false;        // a loaded cartridge with a complete header
+    bool cartridge = false;      // a cartridge loaded (Load ROM or Load To Mem)
+    bool handheld = false;       // the complete handheld is the machine in use
     bool paused = false;         // Machine::Paused
     uint8_t displayMode = 0;     // Machine::DisplayMode
     bool debuggerShown = false;  // the debugger panel
@@ -33,6 +35,10 @@ struct CommandStates {
     bool stop = false;     // CPU > Stop
     bool menus = false;    // the CPU and Display menus shown
     bool romInfo = false;  // File > ROM Info shown and enabled
+    // CPU > Complete Handheld: enabled with a cartridge to move (whatever
+    // the menus' visibility: its shortcut works then too), checked while
+    // the handheld runs it.
+    bool machineChoice = false, handheldChecked = false;
     bool pauseChecked = false;
     bool display1x1Checked = false, display2x2Checked = false, display2x2IntChecked = false;
     bool debuggerChecked = false;

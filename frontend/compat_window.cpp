@@ -22,8 +22,14 @@ QString CompatWindowText(const Machine& m, bool cartridgeLoaded) {
     return text;
 }
 
-frmCompat::frmCompat(const Machine& m, const bool& cartridgeLoaded, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_(m), cartridgeLoaded_(cartridgeLoaded) {
+QString HandheldCompatText(const std::string& report, bool cartridgeLoaded) {
+    if (!cartridgeLoaded) return "No cartridge is loaded.";
+    return "On the complete handheld. What the cartridge used that it still lacks:\n\n" +
+           QString::fromStdString(report).trimmed();
+}
+
+frmCompat::frmCompat(std::function<QString()> text, QWidget* parent)
+    : QWidget(parent, Qt::Window), source_(std::move(text)) {
     setObjectName("frmCompat");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("Compatibility Report");
@@ -49,7 +55,7 @@ frmCompat::frmCompat(const Machine& m, const bool& cartridgeLoaded, QWidget* par
 }
 
 void frmCompat::Refresh() {
-    const QString text = CompatWindowText(m_, cartridgeLoaded_);
+    const QString text = source_();
     if (text == text_) return;
     text_ = text;
     txtCompat->setPlainText(text_);

@@ -12,7 +12,6 @@
 #include <QScreen>
 
 #include "core/cartridge.h"
-#include "core/lifecycle.h"
 #include "frontend/app_paths.h"
 #include "frontend/compat_window.h"
 #include "frontend/frmabout.h"
@@ -20,7 +19,6 @@
 #include "frontend/gamepads.h"
 #include "frontend/picture_box.h"
 #include "frontend/texts.h"
-#include "savestate/state_file.h"
 
 // Resources compiled into a static library must be registered by name, from
 // outside any namespace.
@@ -32,18 +30,24 @@ namespace {
 constexpr const char* kAppTitle = "Wenlo";
 }  // namespace
 
-frmGB::frmGB(QWidget* parent) : QMainWindow(parent), m_(std::make_unique<Machine>()), run_(*m_, this) {
+frmGB::frmGB(QWidget* parent)
+    : QMainWindow(parent),
+      m_(std::make_unique<Machine>()),
+      design_(MakeDesignConsole(*m_)),
+      console_(design_.get()),
+      run_(*console_, this) {
     setObjectName("frmGB");
     InitWenloResources();
     QIcon icon;
     for (int size : {16, 32, 64, 128}) icon.addFile(QString(":/wenlo/wenlo-%1.png").arg(size));
     setWindowIcon(icon);
-    m_->host = this;
+    design_->SetHost(this);
     Screen = &surface_;
 
     BuildMenus();
     BuildControls();
-    pads_ = std::make_unique<Gamepads>(*m_, heldKeys_, this);
+    pads_ = std::make_unique<Gamepads>(*console_, heldKeys_, this);
+    UseConsole(*design_);
     rewind_.SetHistoryExhausted([this] { ShowNote("Rewind: the start of the history"); });
     setAcceptDrops(true);
 
@@ -64,8 +68,11 @@ frmGB::~frmGB() {
     // then reports its release, and the slot would run on a frmGB that is
     // already gone.
     picScreen->disconnect(this);
-    m_->host = nullptr;
-    m_->Running = false;
+    for (Console* c : {design_.get(), handheld_.get()}) {
+        if (!c) continue;
+        c->SetHost(nullptr);
+        c->SetRunning(false);
+    }
 }
 
 void frmGB::SetDialogs(Dialogs* dialogs) { dialogs_ = dialogs ? dialogs : &qtDialogs_; }
@@ -80,8 +87,9 @@ void frmGB::FrameEnded(bool drawn) {
     // Fast-forwarding, fewer drawn frames are shown (RepaintDue); the one
     // painted is complete all the same, as pumps run only in VBlank.
     if (run_.RepaintDue(drawn)) picScreen->UpdatePicture();
-    rewind_.FrameEnded(*m_);
+    rewind_.FrameEnded(console());
     pads_->FrameEnded(run_.FastForwarding());
+    MachineFrameEnded();
     run_.FrameEnded();
 }
 
@@ -117,18 +125,21 @@ void frmGB::mnuFileLoad_Click() {
 
 void frmGB::cmdLoad_Click() { mnuFileLoad_Click(); }
 
+void frmGB::ShowLoadFailure(const QString& path, LoadRomResult loaded) {
+    // The fixed text, then why, on a line of its own.
+    QString why = QString::fromStdString(LoadRomReasonText(loaded));
+    why[0] = why[0].toUpper();
+    dialogs_->Critical(this, kAppTitle,
+                       "Failed to Load ROM.\n" + why + ": " + QDir::toNativeSeparators(path));
+}
+
 void frmGB::StartRom(const QString& path) {
-    const LoadRomResult loaded = StartCartridgeChecked(*m_, QFile::encodeName(path).toStdString());
-    if (loaded != LoadRomResult::Loaded) {
-        // The fixed text, then why, on a line of its own.
-        QString why = QString::fromStdString(LoadRomReasonText(loaded));
-        why[0] = why[0].toUpper();
-        dialogs_->Critical(this, kAppTitle,
-                           "Failed to Load ROM.\n" + why + ": " + QDir::toNativeSeparators(path));
-        return;  // a game that was running goes on
-    }
-    EnterCartridgeFolder(path);
-    rewind_.Clear();
+    // On the machine remembered for this cartridge.
+    const QString key = CartridgeKey(path);
+    const LoadRomResult loaded = LoadOn(ConsoleFor(choices_.MachineFor(key)), path, key, true);
+    const QString notes = MachineNotes();
+    if (!notes.isEmpty()) ShowNote(notes, kLongNoteMs);
+    if (loaded != LoadRomResult::Loaded) return ShowLoadFailure(path, loaded);  // a running game goes on
     ClearPicture();
     ApplyCommandStates(AfterStart(run_.State()));
     run_.Run();
@@ -136,59 +147,76 @@ void frmGB::StartRom(const QString& path) {
 
 void frmGB::cmdLoad2_Click() {
     // Load To Mem: load and reset without running, for the debugger. The
-    // load's result is not reported; the reset happens in any case.
+    // load's result is not reported; the reset happens in any case (the
+    // reset shows the commands, the ROM Info entry too).
     const QString path = OpenRomDialog();
-    if (LoadRom(*m_, QFile::encodeName(path).toStdString())) EnterCartridgeFolder(path);
-    ResetMachine(*m_);  // shows the commands, the ROM Info entry too
-    rewind_.Clear();
+    const QString key = path.isEmpty() ? QString() : CartridgeKey(path);
+    Console& target = key.isEmpty() ? console() : ConsoleFor(choices_.MachineFor(key));
+    if (LoadOn(target, path, key, false) != LoadRomResult::Loaded) {
+        if (&target != console_) console().Reset();
+        MachineReplaced();
+    }
+    ApplyCommandStates();  // the cartridge's ROM Info came after the reset
+    if (const QString notes = MachineNotes(); !notes.isEmpty()) ShowNote(notes, kLongNoteMs);
 }
 
 void frmGB::mnuFreeROM_Click() {
-    FreeRom(*m_);
-    rewind_.Clear();
+    const QString failed = FlushBatteryNow();
+    console().Free();
+    cartridgeLoaded_ = false;
+    romPath_.clear();
+    cartKey_.clear();
+    UseEmptyMachine();
+    MachineReplaced();
     ClearPicture();
     setWindowTitle(kAppTitle);
-    cartridgeLoaded_ = false;
     ApplyCommandStates(AfterFreeRom(run_.State()));
+    if (!failed.isEmpty()) ShowNote(failed, kLongNoteMs);
 }
 
 void frmGB::cmdStop_Click() { mnuFreeROM_Click(); }
 
 void frmGB::mnuCPUReset_Click() {
-    ResetMachine(*m_);
-    rewind_.Clear();
-    if (m_->Running) return;  // the running loop carries on from the post-boot state
-    m_->Running = true;
+    console().Reset();
+    MachineReplaced();
+    if (console().Running()) return;  // the running loop carries on from the post-boot state
+    console().SetRunning(true);
     ApplyCommandStates(AfterStopEnabled(run_.State()));
     run_.Run();
 }
 
 void frmGB::mnuCPUPause_Click() {
-    m_->Paused = !m_->Paused;
+    console().SetPaused(!console().Paused());
     ApplyCommandStates();
 }
 
 void frmGB::mnuCPUStop_Click() {
-    m_->Running = false;
+    console().SetRunning(false);
     ClearPicture();
     ApplyCommandStates(AfterStop(run_.State()));
 }
 
-void frmGB::mnuFileExit_Click() { dialogs_->EndProcess(); }
+void frmGB::mnuFileExit_Click() {
+    // The process ends at once, so a failure cannot wait in a note.
+    if (const QString failed = FlushBatteryNow(); !failed.isEmpty())
+        dialogs_->Critical(this, kAppTitle, failed + ".");
+    dialogs_->EndProcess();
+}
 
 void frmGB::cmdExit_Click() { mnuFileExit_Click(); }
 
 void frmGB::closeEvent(QCloseEvent* e) {
     e->accept();
-    dialogs_->EndProcess();
+    mnuFileExit_Click();
 }
 
 // ---- Save states ---------------------------------------------------------
 
 void frmGB::mnuSave_Click() {
-    const StateLocation where = StateLocationFor(*m_, StateFolder());
+    const StateLocation where =
+        StateLocationFor(QString::fromStdString(console().StateFileName()), StateFolder());
     std::string error;
-    if (WriteStateFile(*m_, QFile::encodeName(where.path).toStdString(), &error)) {
+    if (console().SaveState(QFile::encodeName(where.path).toStdString(), &error)) {
         ShowNote(where.perUser ? PerUserStateNote(QFileInfo(where.path).absolutePath())
                                : "State saved to " + where.path);
         return;
@@ -199,10 +227,11 @@ void frmGB::mnuSave_Click() {
 }
 
 void frmGB::mnuLoad_Click() {
-    const StateLocation where = StateLocationFor(*m_, StateFolder());
+    const StateLocation where =
+        StateLocationFor(QString::fromStdString(console().StateFileName()), StateFolder());
     std::string error;
-    if (ReadStateFile(*m_, QFile::encodeName(where.path).toStdString(), &error)) {
-        rewind_.Clear();  // the history of the machine replaced
+    if (console().LoadState(QFile::encodeName(where.path).toStdString(), &error)) {
+        MachineReplaced();
         ShowNote("State loaded from " + where.path);
         return;
     }
@@ -227,7 +256,8 @@ void frmGB::SetDisplayMode(uint8_t mode, bool clear) {
     // Only the interlaced mode clears: its fourth pixel of every block is
     // never drawn and must show the back colour.
     if (clear) ClearPicture();
-    m_->DisplayMode = mode;
+    displayMode_ = mode;
+    console().SetDisplayMode(mode);
     surface_.Resize(ModeWidth(mode), ModeHeight(mode));
     ApplyCommandStates();
     ApplyLayout();
@@ -242,15 +272,15 @@ void frmGB::ClearPicture() {
 // ---- Windows -------------------------------------------------------------
 
 void frmGB::mnuFileROMInfo_Click() {
-    if (m_->RomImage.size() < kMinRomSize) return;
-    if (!romInfo_) romInfo_ = new frmROM(*m_, this);
+    if (console().RomImage().size() < kMinRomSize) return;
+    if (!romInfo_) romInfo_ = new frmROM(console().RomImage(), this);
     romInfo_->show();
     romInfo_->raise();
     romInfo_->activateWindow();
 }
 
 void frmGB::mnuCPUCompat_Click() {
-    if (!compat_) compat_ = new frmCompat(*m_, cartridgeLoaded_, this);
+    if (!compat_) compat_ = new frmCompat([this] { return CompatText(); }, this);
     compat_->show();
     compat_->raise();
 }
@@ -283,12 +313,13 @@ void frmGB::SetDebuggerShown(bool shown) {
 }
 
 void frmGB::ShowState(bool withCB) {
-    dumpText_ = RegisterDump(*m_, withCB);
+    dumpText_ = console().RegisterDump(withCB);
     lblStats->setText(QString::fromStdString(dumpText_).replace("\r\n", "\n"));
-    Check1->setChecked(m_->flagC == 1);
-    Check2->setChecked(m_->flagZ == 1);
-    Check3->setChecked(m_->flagN == 1);
-    Check4->setChecked(m_->flagH == 1);
+    const DumpFlags f = FlagsOfDump(dumpText_);
+    Check1->setChecked(f.c);
+    Check2->setChecked(f.z);
+    Check3->setChecked(f.n);
+    Check4->setChecked(f.h);
 }
 
 void frmGB::cmdStep_Click() {
@@ -303,7 +334,7 @@ void frmGB::cmdRunTo_Click() {
     if (run_.RunToActive()) return;
     const auto target = ParseAddress(dialogs_->InputBox(this, "Address:", kAppTitle, "").toStdString());
     if (!target) return;  // cancelled, empty or not a number
-    m_->Running = true;
+    console().SetRunning(true);
     // A machine that runs can be stopped, as after a Reset; with no cartridge
     // Stop stays off with the rest of the machine commands.
     if (cartridgeLoaded_) ApplyCommandStates(AfterStopEnabled(run_.State()));

@@ -1,8 +1,13 @@
-// frmGB: the main window. It owns the one Machine and its picture surface,
-// implements the machine's Host over Qt (event pumps, repaints, caption,
-// command enabling), and carries the menus, the three command buttons, the
-// picture and the debugger panel. Commands are slots named after the control
-// and event; a button calls the slot of the menu entry it stands for.
+// frmGB: the main window. It owns both machines behind their consoles
+// (core/console.h): the design's Machine, always there, and the complete
+// handheld, made when a cartridge first runs on it; one of them is the
+// console in use, chosen per cartridge (frmgb_machine.cpp). It owns the
+// picture surface, implements the machines' Host over Qt (event pumps,
+// repaints, caption, command enabling), and carries the menus, the three
+// command buttons, the picture and the debugger panel. Commands are slots
+// named after the control and event; a button calls the slot of the menu
+// entry it stands for. Apart from where the machine is chosen, the commands
+// reach the machine only through the console in use.
 //
 // The run loop, its nesting rule, pacing and the debugger's stepping belong to
 // the run controller (run_controller.h); which commands are enabled, shown and
@@ -10,7 +15,8 @@
 // (command_states.h), applied to the controls by ApplyCommandStates. The
 // file is split by feature: frmgb.cpp (commands), frmgb_controls.cpp (menus,
 // controls, layout, command states), frmgb_keys.cpp (key routing),
-// frmgb_drop.cpp (drag and drop).
+// frmgb_drop.cpp (drag and drop), frmgb_machine.cpp (the machine choice, the
+// suggestion of the handheld, battery saves).
 #pragma once
 
 #include <QMainWindow>
@@ -19,10 +25,12 @@
 #include <memory>
 #include <string>
 
+#include "core/console.h"
 #include "core/machine.h"
 #include "frontend/dialogs.h"
-#include "frontend/rewind_control.h"
 #include "frontend/fullscreen.h"
+#include "frontend/machine_choices.h"
+#include "frontend/rewind_control.h"
 #include "frontend/run_controller.h"
 #include "input/key_sources.h"
 #include "video/surface.h"
@@ -51,7 +59,10 @@ public:
     explicit frmGB(QWidget* parent = nullptr);
     ~frmGB() override;
 
+    // The design's machine, whether or not it is the one in use.
     Machine& machine() { return *m_; }
+    // The console in use: the design's machine or the complete handheld.
+    Console& console() { return *console_; }
     const Surface& surface() const { return surface_; }
 
     // The dialog seam; null restores the real dialogs. Not owned.
@@ -77,9 +88,9 @@ public:
     // changes nothing.
     void StartRom(const QString& path);
 
-    // A short note over the picture for about two seconds (picture_note.h);
-    // the note shown now, empty when none is.
-    void ShowNote(const QString& text);
+    // A short note over the picture for about two seconds, or ms
+    // (picture_note.h); the note shown now, empty when none is.
+    void ShowNote(const QString& text, int ms = kNoteMs);
     QString NoteText() const;
     // Where screenshots go; empty (the default) is DefaultScreenshotFolder().
     void SetScreenshotFolder(const QString& folder) { screenshotFolder_ = folder; }
@@ -97,6 +108,18 @@ public:
     // Step's and a Run To's, at most one of each.
     int WaitDepth() const { return run_.WaitDepth(); }
     int32_t StepCycles() const { return run_.StepCycles(); }
+    // Notes: most for two seconds; problems and the suggestion longer.
+    static constexpr int kNoteMs = 2000;
+    static constexpr int kLongNoteMs = 6000;
+    // The suggestion of the complete handheld looks at the first this many
+    // frames of a cartridge on the design's machine (five seconds).
+    static constexpr int64_t kSuggestFrames = 300;
+    // A battery-backed cartridge's RAM is written this many frames after the
+    // game last wrote it (two seconds), so a crash loses at most that ...
+    static constexpr uint64_t kBatteryQuietFrames = 120;
+    // ... and, where that failed, tried again after this many frames.
+    static constexpr uint64_t kBatteryRetryFrames = 600;
+
     // Run To gives up after this many instructions, showing where it stopped.
     static constexpr int64_t kRunToLimit = RunController::kRunToLimit;
     // ... and handles window events every this many instructions.
@@ -122,6 +145,7 @@ public:
     QAction *mnuFileScreenshot, *mnuDisplayEveryFrame, *mnuDisplayFullscreen;
     QAction *mnuCPUReset, *mnuCPUPause, *mnuCPUStop, *mnuSave, *mnuLoad, *mnuCPUDebugger;
     QAction* mnuCPUCompat;
+    QAction* mnuCPUHandheld;
     QAction* mnuHelpAbout;
 
 public slots:
@@ -142,6 +166,9 @@ public slots:
     void mnuLoad_Click();
     void mnuCPUDebugger_Click();
     void mnuCPUCompat_Click();
+    // Runs the cartridge on the other machine from its start, and remembers
+    // that machine for it (machine_choices.h). Disabled without a cartridge.
+    void mnuCPUHandheld_Click();
     void mnuHelpAbout_Click();
     void cmdStep_Click();
     void cmdRunTo_Click();
@@ -184,12 +211,53 @@ private:
     void ApplyCommandStates() { ApplyCommandStates(run_.State()); }
     void SetDebuggerShown(bool shown);
     void ShowState(bool withCB);
+    void ShowLoadFailure(const QString& path, LoadRomResult why);
+
+    // frmgb_machine.cpp. The console of a kind (the handheld's made at its
+    // first use).
+    Console& ConsoleFor(MachineKind kind);
+    // Puts a console in use: the run loop, the pads, the view settings and
+    // the compatibility window follow it.
+    void UseConsole(Console& next);
+    // Loads the cartridge at path into target (Start when run, else
+    // LoadToMemory), the battery of the one in use written first. When it
+    // loads, target becomes the console in use and the cartridge the
+    // window's; a file that does not load changes nothing (but for
+    // LoadToMemory's reset of target).
+    LoadRomResult LoadOn(Console& target, const QString& path, const QString& key, bool run);
+    // The console in use hands the game to next: keys held go with it, the
+    // one before is stopped and freed. carryRun: next runs (and is paused)
+    // as the one before was.
+    void HandOver(Console& next, bool carryRun);
+    // Without a cartridge the design's machine is the one in use (Free
+    // ROM): the debugger steps an empty machine as it always has, and the
+    // next cartridge goes to the machine remembered for it.
+    void UseEmptyMachine();
+    // After every command that replaces what the machine holds (Load ROM,
+    // Load To Mem, Reset, Free ROM, Load State, a machine switch): the
+    // rewind history and the suggestion's watch start afresh.
+    void MachineReplaced();
+    // Writes the battery of the cartridge now (Free ROM, a switch, exit);
+    // an empty text, or the failure for a note.
+    QString FlushBatteryNow();
+    // The frame end's part of the machine choice: the battery written once
+    // quiet, the suggestion watched.
+    void MachineFrameEnded();
+    void WatchSuggestion();
+    // What the console and the settings file have to tell, one per line.
+    QString MachineNotes();
+    // The compatibility window's text for the console in use.
+    QString CompatText() const;
     // The state file's full path as messages show it.
     QString StateFolder() const;
     bool OwnsKeyEvents() const;
     static QString DroppedCartridge(const QMimeData* mime);
 
     std::unique_ptr<Machine> m_;
+    std::unique_ptr<Console> design_;    // over *m_
+    std::unique_ptr<Console> handheld_;  // null until first used
+    Console* console_;                   // design_ or handheld_
+    MachineChoices choices_;
     Surface surface_;
     QtDialogs qtDialogs_;
     Dialogs* dialogs_ = &qtDialogs_;
@@ -200,6 +268,20 @@ private:
     std::unique_ptr<Gamepads> pads_;
 
     bool cartridgeLoaded_ = false;
+    QString romPath_;  // the loaded cartridge's file, for a machine switch
+    QString cartKey_;  // ... and its key in the settings (machine_choices.h)
+    // The view as chosen, given to whichever console is in use.
+    uint8_t displayMode_ = 0;
+    bool everyFrame_ = false;
+    // The console in use keeps the design's compatibility record, looked at
+    // for the suggestion; and it is being looked at now (the cartridge's
+    // first frames, no suggestion made for it yet).
+    bool designRecord_ = true;
+    bool watchSuggestion_ = false;
+    uint64_t framesEnded_ = 0;     // frame ends of every run
+    uint64_t batteryRetryAt_ = 0;  // no battery write before this frame end
+    bool batteryFailing_ = false;  // the last battery write failed (said once)
+    QString batteryNote_;          // a battery write before a load failed: why
     bool debuggerShown_ = false;
     bool centred_ = false;
     // The folder of the state files: the loaded cartridge's, as the current

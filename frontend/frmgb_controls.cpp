@@ -69,6 +69,10 @@ void frmGB::BuildMenus() {
     mnuSave = AddEntry(mnuCPU, "mnuSave", "Save State", QKeySequence(Qt::Key_F5));
     mnuLoad = AddEntry(mnuCPU, "mnuLoad", "Load State", QKeySequence(Qt::Key_F7));
     mnuCPU->addSeparator();
+    mnuCPUHandheld =
+        AddEntry(mnuCPU, "mnuCPUHandheld", "Complete Handheld", QKeySequence(Qt::CTRL | Qt::Key_H));
+    mnuCPUHandheld->setCheckable(true);
+    mnuCPU->addSeparator();
     mnuCPUDebugger = AddEntry(mnuCPU, "mnuCPUDebugger", "Debugger", QKeySequence(Qt::Key_F12));
     mnuCPUDebugger->setCheckable(true);
     mnuCPUCompat = AddEntry(mnuCPU, "mnuCPUCompat", "Compatibility Report...");
@@ -80,7 +84,7 @@ void frmGB::BuildMenus() {
     // shortcuts with it; held by the window as well, these keys work
     // whenever their entries are enabled.
     addActions({mnuSave, mnuLoad, mnuCPUDebugger, mnuFileExit, mnuHelpAbout, mnuDisplayFullscreen,
-                mnuFileScreenshot});
+                mnuFileScreenshot, mnuCPUHandheld});
 
     connect(mnuFileLoad, &QAction::triggered, this, &frmGB::mnuFileLoad_Click);
     connect(mnuFreeROM, &QAction::triggered, this, &frmGB::mnuFreeROM_Click);
@@ -96,6 +100,7 @@ void frmGB::BuildMenus() {
     connect(mnuLoad, &QAction::triggered, this, &frmGB::mnuLoad_Click);
     connect(mnuCPUDebugger, &QAction::triggered, this, &frmGB::mnuCPUDebugger_Click);
     connect(mnuCPUCompat, &QAction::triggered, this, &frmGB::mnuCPUCompat_Click);
+    connect(mnuCPUHandheld, &QAction::triggered, this, &frmGB::mnuCPUHandheld_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frmGB::mnuHelpAbout_Click);
     connect(mnuFileScreenshot, &QAction::triggered, this, &frmGB::mnuFileScreenshot_Click);
     connect(mnuDisplayEveryFrame, &QAction::triggered, this, &frmGB::mnuDisplayEveryFrame_Click);
@@ -163,7 +168,7 @@ void frmGB::ApplyLayout() {
         layoutPending_ = true;  // the window takes the mode's size on leaving
         return PlaceControls();
     }
-    const MainLayout l = ComputeMainLayout(m_->DisplayMode, debuggerShown_);
+    const MainLayout l = ComputeMainLayout(displayMode_, debuggerShown_);
     const QSize frame = frameGeometry().size() - geometry().size();  // title bar and borders
     resize(l.client.width(), l.client.height() + menuBar()->sizeHint().height());
     // A maximised window keeps its size: the picture fills what it has.
@@ -187,7 +192,7 @@ void frmGB::PlaceControls() {
         picScreen->raise();
         return;
     }
-    const MainLayout base = ComputeMainLayout(m_->DisplayMode, debuggerShown_);
+    const MainLayout base = ComputeMainLayout(displayMode_, debuggerShown_);
     // Before the window is shown its client area has no real size yet.
     const MainLayout l = client->isVisible() ? StretchMainLayout(base, client->size()) : base;
     Line1->setGeometry(l.Line1);
@@ -206,15 +211,19 @@ void frmGB::PlaceControls() {
 void frmGB::ApplyCommandStates(Lifecycle state) {
     run_.SetState(state);
     CommandFacts facts;
-    facts.romInfo = cartridgeLoaded_ && m_->RomImage.size() >= kMinRomSize;
-    facts.paused = m_->Paused;
-    facts.displayMode = m_->DisplayMode;
+    facts.romInfo = cartridgeLoaded_ && console().RomImage().size() >= kMinRomSize;
+    facts.cartridge = cartridgeLoaded_;
+    facts.handheld = console().Kind() == MachineKind::Handheld;
+    facts.paused = console().Paused();
+    facts.displayMode = displayMode_;
     facts.debuggerShown = debuggerShown_;
     const CommandStates c = CommandStatesFor(state, facts);
     cmdStop->setEnabled(c.machineCommands);
     for (QAction* a : {mnuCPUReset, mnuCPUPause, mnuFreeROM, mnuLoad, mnuSave})
         a->setEnabled(c.machineCommands);
     mnuCPUStop->setEnabled(c.stop);
+    mnuCPUHandheld->setEnabled(c.machineChoice);
+    mnuCPUHandheld->setChecked(c.handheldChecked);
     mnuCPU->menuAction()->setVisible(c.menus);
     mnuDisplay->menuAction()->setVisible(c.menus);
     mnuFileROMInfo->setVisible(c.romInfo);
@@ -227,7 +236,7 @@ void frmGB::ApplyCommandStates(Lifecycle state) {
     // Not the lifecycle's: a picture to take needs a cartridge; the view
     // entries mirror the window.
     mnuFileScreenshot->setEnabled(cartridgeLoaded_);
-    mnuDisplayEveryFrame->setChecked(m_->DrawEveryFrame);
+    mnuDisplayEveryFrame->setChecked(everyFrame_);
     mnuDisplayFullscreen->setChecked(fullscreen_.Active());
 }
 

@@ -15,14 +15,14 @@
 namespace wenlo::ui {
 
 void frmGB::picScreen_KeyDown(int keyCode) {
-    heldKeys_.Press(*m_, KeySources::kKeyboard, keyCode);
-    if (keyCode == keys::Escape) m_->Running = false;  // stops, but neither clears nor disables Stop
+    heldKeys_.Press(console(), KeySources::kKeyboard, keyCode);
+    if (keyCode == keys::Escape) console().SetRunning(false);  // stops, but neither clears nor disables Stop
 }
 
-void frmGB::picScreen_KeyUp(int keyCode) { heldKeys_.Release(*m_, KeySources::kKeyboard, keyCode); }
+void frmGB::picScreen_KeyUp(int keyCode) { heldKeys_.Release(console(), KeySources::kKeyboard, keyCode); }
 
 void frmGB::ReleaseKeyboardKeys() {
-    heldKeys_.ReleaseSource(*m_, KeySources::kKeyboard);
+    heldKeys_.ReleaseSource(console(), KeySources::kKeyboard);
     picScreen->EndFastForward();
 }
 
@@ -49,13 +49,13 @@ bool frmGB::OwnsKeyEvents() const {
 void frmGB::keyPressEvent(QKeyEvent* e) {
     if (!OwnsKeyEvents() || e->isAutoRepeat()) return QMainWindow::keyPressEvent(e);
     const int code = HostKeyToKeyCode(e->key());
-    if (code >= 0) heldKeys_.Press(*m_, KeySources::kKeyboard, code);
+    if (code >= 0) heldKeys_.Press(console(), KeySources::kKeyboard, code);
 }
 
 void frmGB::keyReleaseEvent(QKeyEvent* e) {
     if (!OwnsKeyEvents() || e->isAutoRepeat()) return QMainWindow::keyReleaseEvent(e);
     const int code = HostKeyToKeyCode(e->key());
-    if (code >= 0) heldKeys_.Release(*m_, KeySources::kKeyboard, code);
+    if (code >= 0) heldKeys_.Release(console(), KeySources::kKeyboard, code);
 }
 
 }  // namespace wenlo::ui

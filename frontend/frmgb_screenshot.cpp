@@ -11,8 +11,8 @@ namespace wenlo::ui {
 void frmGB::mnuFileScreenshot_Click() {
     if (!cartridgeLoaded_) return;  // disabled then; a shortcut may still come from a queue
     const QString folder = screenshotFolder_.isEmpty() ? DefaultScreenshotFolder() : screenshotFolder_;
-    const ScreenshotResult r =
-        WriteScreenshot(surface_, folder, QString::fromStdString(m_->RomName), QDateTime::currentDateTime());
+    const ScreenshotResult r = WriteScreenshot(surface_, folder, QString::fromStdString(console().RomName()),
+                                               QDateTime::currentDateTime());
     if (r.path.isEmpty()) {
         dialogs_->Critical(this, "Wenlo",
                            QString("Could not save the screenshot in %1: %2.")

@@ -9,7 +9,8 @@
 namespace wenlo::ui {
 
 void frmGB::mnuDisplayEveryFrame_Click() {
-    m_->DrawEveryFrame = mnuDisplayEveryFrame->isChecked();
+    everyFrame_ = mnuDisplayEveryFrame->isChecked();
+    console().SetDrawEveryFrame(everyFrame_);
     ApplyCommandStates();
 }
 
@@ -36,7 +37,7 @@ bool frmGB::eventFilter(QObject* watched, QEvent* e) {
     return QMainWindow::eventFilter(watched, e);
 }
 
-void frmGB::ShowNote(const QString& text) { picScreen->Note().Show(text); }
+void frmGB::ShowNote(const QString& text, int ms) { picScreen->Note().Show(text, ms); }
 
 QString frmGB::NoteText() const { return picScreen->Note().Text(); }
 

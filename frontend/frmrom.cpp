@@ -8,7 +8,7 @@
 
 namespace wenlo::ui {
 
-frmROM::frmROM(const Machine& m, QWidget* parent) : QWidget(parent, Qt::Window) {
+frmROM::frmROM(const std::vector<uint8_t>& image, QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("frmROM");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("ROM Info");
@@ -25,7 +25,7 @@ frmROM::frmROM(const Machine& m, QWidget* parent) : QWidget(parent, Qt::Window) 
     cmdOK->setGeometry(TwipRect(0, 2640, 3375, 495));
     connect(cmdOK, &QPushButton::clicked, this, &frmROM::cmdOK_Click);
 
-    text_ = QString::fromLatin1(RomInfoText(m));
+    text_ = QString::fromLatin1(RomInfoText(image));
     txtROM->setPlainText(QString(text_).replace("\r\n", "\n"));
     resize(Px(3375), Px(3195));
     txtROM->setFocus();

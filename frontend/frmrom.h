@@ -4,8 +4,8 @@
 #pragma once
 
 #include <QWidget>
-
-#include "core/machine.h"
+#include <cstdint>
+#include <vector>
 
 class QPlainTextEdit;
 class QPushButton;
@@ -15,7 +15,8 @@ namespace wenlo::ui {
 class frmROM : public QWidget {
     Q_OBJECT
 public:
-    frmROM(const Machine& m, QWidget* parent);
+    // image: the cartridge's bytes (the console's RomImage), read here only.
+    frmROM(const std::vector<uint8_t>& image, QWidget* parent);
 
     // The information text exactly as built, lines separated by "\r\n"
     // (txtROM shows it with its own line breaks).

@@ -44,7 +44,8 @@ uint8_t Set(uint8_t held, uint8_t bits, bool on) { return on ? uint8_t(held | bi
 
 }  // namespace
 
-Gamepads::Gamepads(Machine& m, KeySources& keys, QWidget* window) : m_(m), keys_(keys), window_(window) {
+Gamepads::Gamepads(Console& console, KeySources& keys, QWidget* window)
+    : console_(&console), keys_(keys), window_(window) {
     // The program's own signal handling stays Qt's; face buttons by place on
     // the pad, whatever their labels say.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -132,7 +133,7 @@ void Gamepads::Open(int deviceIndex) {
 void Gamepads::Close(int32_t id) {
     const auto it = std::find_if(pads_.begin(), pads_.end(), [&](const Pad& p) { return p.id == id; });
     if (it == pads_.end()) return;
-    keys_.ReleaseSource(m_, it->source);
+    keys_.ReleaseSource(*console_, it->source);
     SDL_GameControllerClose(it->controller);
     pads_.erase(it);
 }
@@ -149,9 +150,9 @@ void Gamepads::Tell(Pad& pad) {
         const uint8_t bit = uint8_t(1 << i);
         if ((held & bit) == (pad.told & bit)) continue;
         if (held & bit)
-            keys_.Press(m_, pad.source, kPadKeys[i]);
+            keys_.Press(*console_, pad.source, kPadKeys[i]);
         else
-            keys_.Release(m_, pad.source, kPadKeys[i]);
+            keys_.Release(*console_, pad.source, kPadKeys[i]);
     }
     pad.told = held;
 }

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/machine.h"
+#include "core/console.h"
 #include "input/key_sources.h"
 
 struct _SDL_GameController;
@@ -26,16 +26,18 @@ namespace wenlo::ui {
 
 class Gamepads : public QObject {
 public:
-    // m and keys outlive this object. window: the main window; when it is
-    // deactivated (another window, or none, takes the focus; minimised) the
-    // pads' keys are released.
-    Gamepads(Machine& m, KeySources& keys, QWidget* window);
+    // console and keys outlive this object (or their use). window: the main
+    // window; when it is deactivated (another window, or none, takes the
+    // focus; minimised) the pads' keys are released.
+    Gamepads(Console& console, KeySources& keys, QWidget* window);
     ~Gamepads() override;
     Gamepads(const Gamepads&) = delete;
     Gamepads& operator=(const Gamepads&) = delete;
 
     // SDL's game-controller layer started: without it there are no pads.
     bool Available() const { return available_; }
+    // The machine the pads play from now on (a machine switch).
+    void SetConsole(Console& console) { console_ = &console; }
     // Pads open now.
     int Count() const { return int(pads_.size()); }
 
@@ -75,7 +77,7 @@ private:
     Pad* Find(int32_t id);
     void Tell(Pad& pad);
 
-    Machine& m_;
+    Console* console_;
     KeySources& keys_;
     QWidget* window_;
     bool available_ = false;

@@ -14,9 +14,9 @@ PictureNote::PictureNote(QObject* parent) : QObject(parent) {
     });
 }
 
-void PictureNote::Show(const QString& text) {
+void PictureNote::Show(const QString& text, int ms) {
     text_ = text;
-    timer_.start(kShownMs);
+    timer_.start(ms);
     emit Changed();
 }
 

@@ -20,9 +20,9 @@ public:
 
     explicit PictureNote(QObject* parent = nullptr);
 
-    // Shows text (lines separated by '\n') from now on, replacing any note
-    // still shown.
-    void Show(const QString& text);
+    // Shows text (lines separated by '\n') from now on, for ms milliseconds,
+    // replacing any note still shown.
+    void Show(const QString& text, int ms = kShownMs);
     // The note shown now; empty when none is.
     const QString& Text() const { return text_; }
 

@@ -7,12 +7,12 @@ void RewindControl::SetHeld(bool held) {
     if (!held) exhaustedSaid_ = false;
 }
 
-void RewindControl::FrameEnded(Machine& m) {
+void RewindControl::FrameEnded(Console& c) {
     if (!held_) {
-        history_.FrameEnded(m);
+        history_.FrameEnded(c);
         return;
     }
-    if (history_.StepBack(m) == RewindStep::Restored || exhaustedSaid_) return;
+    if (history_.StepBack(c) == RewindStep::Restored || exhaustedSaid_) return;
     exhaustedSaid_ = true;
     if (historyExhausted_) historyExhausted_();  // the one place that tells of it
 }

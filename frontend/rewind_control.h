@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "core/machine.h"
+#include "core/console.h"
 #include "savestate/rewind.h"
 
 namespace wenlo::ui {
@@ -18,12 +18,13 @@ public:
     void SetHeld(bool held);
     bool Held() const { return held_; }
 
-    // A cartridge loaded, a reset, Free ROM, Load State: the history starts
-    // afresh, so a rewind never reaches another cartridge or machine.
+    // A cartridge loaded, a reset, Free ROM, Load State, a machine switch:
+    // the history starts afresh, so a rewind never reaches another cartridge
+    // or machine.
     void Clear() { history_.Clear(); }
 
     // The end of a frame of a run: records, or steps back while held.
-    void FrameEnded(Machine&);
+    void FrameEnded(Console&);
 
     // Called once in a hold when the rewind reaches the start of its history
     // (or there is none yet).

@@ -4,9 +4,6 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-#include "core/lifecycle.h"
-#include "core/scheduler.h"
-
 namespace wenlo::ui {
 
 namespace {
@@ -29,8 +26,8 @@ private:
 // inside the Run To (a Load ROM) plays a game: Escape is the picture's again.
 class EscapeStops : public QObject {
 public:
-    EscapeStops(Machine& m, QWidget* window, const int& runDepth)
-        : m_(m), window_(window), runDepth_(runDepth), ownDepth_(runDepth) {}
+    EscapeStops(RunController& run, QWidget* window, const int& runDepth)
+        : run_(run), window_(window), runDepth_(runDepth), ownDepth_(runDepth) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override {
@@ -39,12 +36,12 @@ protected:
         if (runDepth_ != ownDepth_) return false;
         auto* w = qobject_cast<QWidget*>(watched);
         if (!w || w->window() != window_) return false;
-        m_.Running = false;
+        run_.Current().SetRunning(false);
         return true;
     }
 
 private:
-    Machine& m_;
+    RunController& run_;
     QWidget* window_;
     const int& runDepth_;
     const int ownDepth_;
@@ -52,7 +49,7 @@ private:
 
 }  // namespace
 
-RunController::RunController(Machine& m, QWidget* window) : m_(m), window_(window) {
+RunController::RunController(Console& console, QWidget* window) : console_(&console), window_(window) {
     clock_.start();
     paceTimer_.setSingleShot(true);
     paceTimer_.setTimerType(Qt::PreciseTimer);
@@ -70,7 +67,12 @@ void RunController::Run() {
     // commands handled here (Stop, another load) find the state complete:
     // everything the starting command changes is set before this pump.
     QCoreApplication::processEvents();
-    RunEmulation(m_);
+    // A machine switch during the run stops the console running and starts
+    // the other, which this loop then runs: still one loop on the stack.
+    for (Console* c = console_;; c = console_) {
+        c->Run();
+        if (console_ == c || !console_->Running()) break;
+    }
 }
 
 void RunController::WaitForEvents() {
@@ -104,7 +106,7 @@ void RunController::FrameEnded() {
         const int64_t deadline = pacer_.FrameEnded(clock_.nsecsElapsed(), fastForward_);
         for (;;) {
             const int64_t left = deadline - clock_.nsecsElapsed();
-            if (left <= 0 || !m_.Running || fastForward_) break;
+            if (left <= 0 || !console_->Running() || fastForward_) break;
             paceTimer_.start(int((left + 999'999) / 1'000'000));  // never early: no spinning
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
@@ -117,12 +119,13 @@ void RunController::Step(const std::function<void()>& afterStep) {
     if (stepActive_) return;
     stepActive_ = true;
     const uint32_t starts = machineStarts_;
-    if (!m_.Running) m_.Running = true;
-    DebuggerStep(m_, stepCycles_);
+    if (!console_->Running()) console_->SetRunning(true);
+    console_->DebuggerStep(stepCycles_);
     afterStep();
-    // Ends a run loop this Step interrupted, unless a Load ROM or Reset made
-    // during its pause wait started the machine afresh: that run goes on.
-    if (machineStarts_ == starts) m_.Running = false;
+    // Ends a run loop this Step interrupted, unless a Load ROM, Reset or
+    // machine switch made during its pause wait started the machine afresh:
+    // that run goes on.
+    if (machineStarts_ == starts) console_->SetRunning(false);
     stepActive_ = false;
 }
 
@@ -134,19 +137,19 @@ bool RunController::RunTo(int32_t target) {
     // belonged to the machine they replaced, and the run loop is theirs.
     runToActive_ = true;
     const uint32_t starts = machineStarts_;
-    EscapeStops escape(m_, window_, runDepth_);
+    EscapeStops escape(*this, window_, runDepth_);
     qApp->installEventFilter(&escape);
     int64_t steps = 0;
-    while (m_.regPC != target && steps < kRunToLimit) {
-        DebuggerStep(m_, stepCycles_);
+    while (console_->ProgramCounter() != target && steps < kRunToLimit) {
+        console_->DebuggerStep(stepCycles_);
         if (machineStarts_ != starts) break;
         if (++steps % kRunToPumpEvery != 0) continue;
         QCoreApplication::processEvents();
-        while (m_.Paused && m_.Running) WaitForEvents();
-        if (!m_.Running || machineStarts_ != starts) break;
+        while (console_->Paused() && console_->Running()) WaitForEvents();
+        if (!console_->Running() || machineStarts_ != starts) break;
     }
     runToActive_ = false;
-    return steps >= kRunToLimit && m_.regPC != target;
+    return steps >= kRunToLimit && console_->ProgramCounter() != target;
 }
 
 }  // namespace wenlo::ui

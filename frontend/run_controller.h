@@ -10,7 +10,9 @@
 // while a run loop is already on the stack does all the rest (load, reset,
 // Running, menus) but leaves the running to that loop, which tests Running
 // again after its scanline: however many loads are made during a game, at
-// most one run loop is on the stack.
+// most one run loop is on the stack. A machine switch made during a run
+// stops the console that ran and starts the other: the loop below carries on
+// with that one.
 #pragma once
 
 #include <QElapsedTimer>
@@ -18,7 +20,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/machine.h"
+#include "core/console.h"
 #include "frontend/command_states.h"
 #include "frontend/pacer.h"
 
@@ -28,8 +30,15 @@ namespace wenlo::ui {
 
 class RunController {
 public:
-    // window: the main window, whose keys the Escape of a Run To watches.
-    RunController(Machine& m, QWidget* window);
+    // console: the machine run (not owned, outlives its use); window: the
+    // main window, whose keys the Escape of a Run To watches.
+    RunController(Console& console, QWidget* window);
+
+    // The console run from now on (a machine switch). A run loop of the one
+    // before ends as soon as that one stops running, and the loop goes on
+    // with this one when it runs.
+    void SetConsole(Console& console) { console_ = &console; }
+    Console& Current() { return *console_; }
 
     // Runs the machine until Running is false, or returns at once when a run
     // loop is already on the stack. Counts as a fresh start of the machine
@@ -61,7 +70,7 @@ public:
     // afterStep shows its result.
     void Step(const std::function<void()>& afterStep);
     bool RunToActive() const { return runToActive_; }
-    // Steps until regPC is target, Running is cleared, a fresh start of the
+    // Steps until the program counter is target, Running is cleared, a fresh start of the
     // machine happens, or kRunToLimit steps have gone by. True when it gave
     // up so, the target not reached.
     bool RunTo(int32_t target);
@@ -85,14 +94,15 @@ public:
     void SetState(Lifecycle s) { state_ = s; }
 
 private:
-    Machine& m_;
+    Console* console_;
     QWidget* window_;
     Lifecycle state_ = Lifecycle::Empty;
 
     int runDepth_ = 0;   // run loops on the stack, counted once committed to
     int waitDepth_ = 0;  // pause waits on the stack
     // Counts the commands that started the machine afresh (Load ROM, Reset
-    // from stopped); a Step or Run To that sees it change gives way to them.
+    // from stopped, a machine switch); a Step or Run To that sees it change
+    // gives way to them.
     uint32_t machineStarts_ = 0;
     bool stepActive_ = false;
     bool runToActive_ = false;

@@ -11,7 +11,6 @@ namespace wenlo::ui {
 
 namespace {
 
-
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 std::optional<int32_t> ParseHex(std::string_view digits) {
@@ -49,13 +48,25 @@ bool IsDecimalNumber(std::string_view s) {
 
 }  // namespace
 
-
-
-std::string RomInfoText(const Machine& m) {
-    std::string text = "ROM Info\r\n\r\nInternal Name: " + TitleText(m) + "\r\nComplement Check: ";
-    if (m.RomImage.size() > cart::kChecksumHighOffset)
-        text += Hex(m.RomImage[cart::kChecksumHighOffset] * 256 + m.RomImage[cart::kComplementOffset]);
+std::string RomInfoText(const std::vector<uint8_t>& image) {
+    std::string title;
+    for (size_t i = cart::kTitleOffset;
+         i < cart::kTitleOffset + cart::kTitleLength && i < image.size() && image[i]; ++i)
+        title += char(image[i]);
+    std::string text = "ROM Info\r\n\r\nInternal Name: " + title + "\r\nComplement Check: ";
+    if (image.size() > cart::kChecksumHighOffset)
+        text += Hex(image[cart::kChecksumHighOffset] * 256 + image[cart::kComplementOffset]);
     return text;
+}
+
+DumpFlags FlagsOfDump(std::string_view dump) {
+    const size_t at = dump.find("AF=$");
+    if (at == std::string_view::npos) return {};
+    const std::optional<int32_t> af =
+        ParseAddress("$" + std::string(dump.substr(at + 4, dump.find(' ', at) - at - 4)));
+    if (!af) return {};
+    const uint32_t f = uint32_t(*af) & 0xFF;
+    return {bool(f & 0x80), bool(f & 0x40), bool(f & 0x20), bool(f & 0x10)};
 }
 
 std::optional<int32_t> ParseAddress(std::string_view text) {

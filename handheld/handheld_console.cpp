@@ -71,7 +71,9 @@ public:
         FlushBattery(0, nullptr);
         const uint8_t mode = h_->DisplayMode;
         Host* host = h_->host;
-        h_ = std::make_unique<Handheld>();
+        // In place: a run loop or a debugger step of this console may be on
+        // the stack below the command that frees it, holding the record.
+        *h_ = Handheld{};
         h_->DisplayMode = mode;
         h_->host = host;
         ResetHandheld(*h_);

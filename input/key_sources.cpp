@@ -30,6 +30,23 @@ void KeySources::ReleaseSource(Machine& m, int source) {
     for (int code = 0; code < 256; ++code) Release(m, source, code);
 }
 
+void KeySources::Press(Console& c, int source, int keyCode) {
+    if (!Valid(source, keyCode)) return;
+    const bool first = holders_[keyCode] == 0;
+    holders_[keyCode] |= 1u << source;
+    if (first) c.KeyDown(keyCode);
+}
+
+void KeySources::Release(Console& c, int source, int keyCode) {
+    if (!Valid(source, keyCode) || !(holders_[keyCode] & (1u << source))) return;
+    holders_[keyCode] &= ~(1u << source);
+    if (holders_[keyCode] == 0) c.KeyUp(keyCode);
+}
+
+void KeySources::ReleaseSource(Console& c, int source) {
+    for (int code = 0; code < 256; ++code) Release(c, source, code);
+}
+
 bool KeySources::Holds(int source, int keyCode) const {
     return Valid(source, keyCode) && (holders_[keyCode] & (1u << source)) != 0;
 }

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 
+#include "core/console.h"
 #include "core/machine.h"
 
 namespace wenlo {
@@ -26,6 +27,13 @@ public:
     void Release(Machine&, int source, int keyCode);
     // Releases every key source holds (a pad unplugged, the focus lost).
     void ReleaseSource(Machine&, int source);
+    // The same for either machine through its console, which cannot be
+    // asked what it holds: it sees a key go down when the first source holds
+    // it. Whoever hands keys to a console that did not see them go down (a
+    // machine switched to while keys are held) tells it of them itself.
+    void Press(Console&, int source, int keyCode);
+    void Release(Console&, int source, int keyCode);
+    void ReleaseSource(Console&, int source);
 
     bool Holds(int source, int keyCode) const;
     // Some source holds keyCode.

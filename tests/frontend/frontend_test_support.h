@@ -1,12 +1,14 @@
 // Shared by the front-end suites: a dialog seam answering from queues and
-// recording every call, and a frame script that runs actions inside a run
-// loop (Load ROM returns only when Running becomes false, so whatever a test
-// wants to do while a game runs has to happen from inside the loop).
+// recording every call, a frame script that runs actions inside a run loop
+// (Load ROM returns only when Running becomes false, so whatever a test
+// wants to do while a game runs has to happen from inside the loop), and a
+// settings file of the suite's own.
 #pragma once
 
 #include <unistd.h>
 
 #include <QFile>
+#include <QSettings>
 #include <QStringList>
 #include <QTimer>
 #include <QUrl>
@@ -73,6 +75,7 @@ public:
         QObject::connect(&watchdog_, &QTimer::timeout, [this] {
             timedOut = true;
             w_.machine().Running = false;
+            w_.console().SetRunning(false);
         });
         watchdog_.start(watchdogMs);
     }
@@ -118,6 +121,27 @@ inline void RemoveTempDirs() {
     std::error_code ec;
     std::filesystem::remove_all(
         std::filesystem::temp_directory_path() / ("wenlo-test-" + std::to_string(::getpid())), ec);
+}
+
+// The settings file (the machine chosen per cartridge) of this process's
+// own, in its scratch folder: set before any window reads it, so that no
+// suite reads or writes the user's, and a choice made by hand in the real
+// program cannot move a test's cartridge to another machine.
+inline std::string SettingsFolder() {
+    return (std::filesystem::temp_directory_path() / ("wenlo-test-" + std::to_string(::getpid())) /
+            "settings")
+        .string();
+}
+inline const bool kScratchSettings = [] {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(SettingsFolder()));
+    return true;
+}();
+// Forgets every choice remembered so far.
+inline void ClearSettings() {
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Wenlo", "Wenlo");
+    s.clear();
+    s.sync();
 }
 
 // A shown main window whose dialogs the test answers, running unpaced.

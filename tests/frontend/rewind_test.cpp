@@ -78,6 +78,7 @@ private slots:
         test::RemoveTempDirs();
     }
     void init() {
+        test::ClearSettings();  // the demo back on the design's machine
         dialogs = FakeDialogs();
         w = test::OpenWindow(dialogs);
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
@@ -130,8 +131,8 @@ private slots:
         QVERIFY(!w->Rewind().Held());
     }
 
-    // Load ROM, Reset, Free ROM and Load State each start the history
-    // afresh; a failed Load State keeps it.
+    // Load ROM, Reset, Free ROM, Load State and a machine switch each start
+    // the history afresh; a failed Load State keeps it.
     void replacingTheMachineStartsTheHistoryAfresh_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<bool>("kept");
@@ -141,6 +142,7 @@ private slots:
         QTest::newRow("Load State") << "mnuLoad" << false;
         QTest::newRow("Load State, no file") << "mnuLoad (missing)" << true;
         QTest::newRow("Save State") << "mnuSave" << true;
+        QTest::newRow("machine switch") << "mnuCPUHandheld" << false;
     }
     void replacingTheMachineStartsTheHistoryAfresh() {
         QFETCH(QString, command);
@@ -154,7 +156,7 @@ private slots:
             before = w->Rewind().History().Count();
             w->findChild<QAction*>(command.section(' ', 0, 0))->trigger();
             after = w->Rewind().History().Count();
-            M().Running = false;
+            w->console().SetRunning(false);
         });
         w->mnuFileLoad->trigger();
         QVERIFY(!log.timedOut);

@@ -72,6 +72,8 @@ private slots:
                                  << "F5" << true << false << false;
         QTest::newRow("mnuLoad") << "Load State"
                                  << "F7" << true << false << false;
+        QTest::newRow("mnuCPUHandheld") << "Complete Handheld"
+                                        << "Ctrl+H" << true << false << false;
         QTest::newRow("mnuCPUDebugger") << "Debugger"
                                         << "F12" << true << true << false;
         QTest::newRow("mnuHelpAbout") << "&About"

@@ -3,7 +3,7 @@
 // wait, a Step's wait or a Run To's pumping) keep a single loop on the stack;
 // and long random sequences of the real commands, fired from inside the run
 // loops as a user would, keep every menu entry and button in step with the
-// machine's lifecycle state.
+// machine's lifecycle state, on either machine.
 #include <QAction>
 #include <QDir>
 #include <QEventLoop>
@@ -77,6 +77,7 @@ enum class Cmd {
     Fullscreen,
     EveryFrame,
     Screenshot,
+    Machine,
 };
 
 // How often a command comes, by what the machine does: a user mostly plays
@@ -110,6 +111,7 @@ constexpr Weighted kCommands[] = {
     {Cmd::Fullscreen, {2, 2, 2}, "Fullscreen"},
     {Cmd::EveryFrame, {2, 2, 2}, "Every Frame"},
     {Cmd::Screenshot, {3, 2, 2}, "Screenshot"},
+    {Cmd::Machine, {2, 2, 3}, "machine switch"},
 };
 
 // What the commands must have left, derived from the commands alone.
@@ -131,7 +133,9 @@ struct Model {
     int criticals = 0;
     bool fullscreen = false;
     bool everyFrame = false;
-    int screenshots = 0;  // files written
+    int screenshots = 0;                 // files written
+    bool handheld = false;               // the complete handheld is in use
+    std::map<QString, bool> onHandheld;  // the machine remembered per cartridge
 };
 
 class StressRun {
@@ -169,6 +173,7 @@ public:
 
 private:
     Machine& M() { return w_.machine(); }
+    Console& C() { return w_.console(); }
     QAction* A(const char* name) { return w_.findChild<QAction*>(name); }
     QPushButton* B(const char* name) { return w_.findChild<QPushButton*>(name); }
     int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
@@ -221,6 +226,7 @@ private:
                 case Cmd::Stop:
                 case Cmd::Display:
                 case Cmd::EveryFrame:
+                case Cmd::Machine:
                     if (!menus) continue;
                     break;
                 case Cmd::Step:
@@ -291,6 +297,7 @@ private:
                 A("mnuDisplayEveryFrame")->trigger();
                 return;
             case Cmd::Screenshot: return Screenshot();
+            case Cmd::Machine: return Switch();
         }
     }
 
@@ -305,9 +312,33 @@ private:
                "a screenshot was not written, or written without a cartridge");
     }
 
+    // Ctrl+H or the entry: the cartridge starts again on the other machine.
+    void Switch() {
+        const bool joins = model_.loops > 0;
+        model_.handheld = !model_.handheld;
+        model_.onHandheld[current_->path] = model_.handheld;
+        model_.running = model_.stopEnabled = true;
+        model_.paused = false;
+        ++model_.starts;
+        if (!joins) model_.loops = 1;
+        if (Pick(2))
+            QTest::keyClick(w_.picScreen, Qt::Key_H, Qt::ControlModifier);
+        else
+            A("mnuCPUHandheld")->trigger();
+        if (joins) {
+            Expect(C().ProgramCounter() == 0x100 && C().Running() && !C().Paused(),
+                   "a switch during a run did not return at once");
+            Expect(w_.NoteText().startsWith("Now on "), "no note of the switch: " + w_.NoteText());
+        } else {
+            model_.loops = 0;
+            Expect(!C().Running(), "a run loop returned with Running still true");
+        }
+    }
+
     void LoadGood(const Cartridge& c) {
         d_.openAnswers = QStringList{c.path};
         const bool joins = model_.loops > 0;
+        model_.handheld = model_.onHandheld[c.path];
         model_.loaded = model_.running = model_.stopEnabled = true;
         model_.paused = false;
         model_.caption = c.caption;
@@ -319,12 +350,12 @@ private:
         (Pick(2) ? B("cmdLoad")->click() : A("mnuFileLoad")->trigger());
         if (joins) {
             // Returned at once, the running loop taking over the new state.
-            Expect(M().regPC == 0x100 && M().Running && !M().Paused,
+            Expect(C().ProgramCounter() == 0x100 && C().Running() && !C().Paused(),
                    "a load during a run did not return at once");
             Expect(PictureIsClear(w_), "the picture was not cleared by the load");
         } else {
             model_.loops = 0;
-            Expect(!M().Running, "a run loop returned with Running still true");
+            Expect(!C().Running(), "a run loop returned with Running still true");
         }
     }
 
@@ -341,15 +372,16 @@ private:
     void FreeRom() {
         const bool enabled = model_.loaded;
         if (enabled) {
-            model_.loaded = model_.running = model_.paused = model_.stopEnabled = false;
+            model_.loaded = model_.running = model_.paused = model_.stopEnabled = model_.handheld = false;
             model_.caption = "Wenlo";
             current_ = nullptr;
         }
         (Pick(2) ? B("cmdStop")->click() : A("mnuFreeROM")->trigger());
         if (enabled) {
             Expect(PictureIsClear(w_), "Free ROM left a picture");
-            Expect(M().CartType == 0 && M().RomWindow[0x100] == 0 && M().RomWindow[0x7FFF] == 0,
-                   "Free ROM left cartridge data");
+            if (!model_.handheld)
+                Expect(M().CartType == 0 && M().RomWindow[0x100] == 0 && M().RomWindow[0x7FFF] == 0,
+                       "Free ROM left cartridge data");
         }
     }
 
@@ -360,13 +392,13 @@ private:
         if (fromStopped) ++model_.starts;
         const bool startsLoop = fromStopped && !joins;
         if (startsLoop) model_.loops = 1;
-        M().regA = 0x5A;
+        M().regA = 0x5A;  // the design's machine: reset only when in use
         A("mnuCPUReset")->trigger();
         if (startsLoop) {
             model_.loops = 0;
-            Expect(!M().Running, "a run loop returned with Running still true");
+            Expect(!C().Running(), "a run loop returned with Running still true");
         } else {
-            Expect(M().regA == 0x01 && M().regPC == 0x100 && M().Running,
+            Expect((M().regA == 0x01) != model_.handheld && C().ProgramCounter() == 0x100 && C().Running(),
                    "Reset did not return at once after resetting");
         }
     }
@@ -384,11 +416,20 @@ private:
         A(kEntries[model_.mode])->trigger();
     }
 
-    QString StatePath() const { return model_.folder + "/" + model_.romName + ".sav"; }
+    QString StateName() const { return model_.romName + (model_.handheld ? ".state" : ".sav"); }
+    QString StatePath() const { return model_.folder + "/" + StateName(); }
+    // The machine's state as its state file holds it.
+    std::vector<uint8_t> State() {
+        if (!model_.handheld) return SerializeState(M());
+        C().SaveState(stateScratch_, nullptr);
+        QFile f(test::Q(stateScratch_));
+        const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return std::vector<uint8_t>(bytes.begin(), bytes.end());
+    }
 
     void Save() {
         if (!model_.loaded) return A("mnuSave")->trigger();  // disabled: nothing happens
-        const std::vector<uint8_t> state = SerializeState(M());
+        const std::vector<uint8_t> state = State();
         A("mnuSave")->trigger();
         saved_[StatePath()] = state;
     }
@@ -416,15 +457,15 @@ private:
                 break;
             default: break;
         }
-        const std::vector<uint8_t> before = SerializeState(M());
+        const std::vector<uint8_t> before = State();
         const auto it = saved_.find(path);
         if (it == saved_.end()) ++model_.criticals;
         A("mnuLoad")->trigger();
         if (it != saved_.end()) {
-            Expect(SerializeState(M()) == it->second, "Load State did not restore the saved state");
+            Expect(State() == it->second, "Load State did not restore the saved state");
         } else {
-            Expect(SerializeState(M()) == before, "a refused state file changed the machine");
-            Expect(!d_.criticals.isEmpty() && d_.criticals.last().text.contains(".sav"),
+            Expect(State() == before, "a refused state file changed the machine");
+            Expect(!d_.criticals.isEmpty() && d_.criticals.last().text.contains(StateName()),
                    "a refused state file gave no message naming it");
         }
     }
@@ -445,7 +486,7 @@ private:
         switch (Pick(reachable ? 6 : 5)) {
             case 0: answer = QString(); break;  // cancelled
             case 1: answer = Pick(2) ? "start" : "&HXYZ"; break;
-            case 2: answer = "&H" + QString::number(M().regPC, 16); break;  // already there
+            case 2: answer = "&H" + QString::number(C().ProgramCounter(), 16); break;  // already there
             case 3:
             case 4: answer = kUnreachable; break;  // only a command ends it
             default: answer = Pick(2) ? "336" : "&H150"; break;
@@ -465,7 +506,8 @@ private:
         if (!valid || ignored) return;
         model_.runToActive = false;
         if (fired_ == firedBefore && answer != kUnreachable)
-            Expect(M().regPC == *ParseAddress(answer.toStdString()), "Run To stopped before its target");
+            Expect(C().ProgramCounter() == *ParseAddress(answer.toStdString()),
+                   "Run To stopped before its target");
     }
 
     void GameKey() {
@@ -476,12 +518,16 @@ private:
         static const uint8_t kCodes[] = {keys::Left, keys::Right,  keys::Up,    keys::Down, keys::A,
                                          keys::B,    keys::Select, keys::Start, 0x09,       0x08};
         const int i = Pick(10);
-        const bool release = M().KeyState[kCodes[i]] != 0;
+        // The handheld cannot be asked; the design's machine is, while in use.
+        auto down = [&] {
+            return model_.handheld ? w_.KeyboardHeld().Held(kCodes[i]) : M().KeyState[kCodes[i]] != 0;
+        };
+        const bool release = down();
         if (release)
             QTest::keyRelease(w_.picScreen, Qt::Key(kKeys[i]));
         else
             QTest::keyPress(w_.picScreen, Qt::Key(kKeys[i]));
-        Expect(M().KeyState[kCodes[i]] == (release ? 0 : 1), "key state after a key went up or down");
+        Expect(down() == !release, "key state after a key went up or down");
         if (kKeys[i] == Qt::Key_Tab) Expect(w_.FastForwarding() == !release, "fast-forward after Tab");
         if (kKeys[i] == Qt::Key_Backspace) Expect(w_.Rewind().Held() == !release, "rewind after Backspace");
     }
@@ -502,8 +548,12 @@ private:
         want(w_.RunDepth() <= 1, "more than one run loop on the stack");
         want(w_.WaitDepth() <= 3, "pause waits pile up");
         want(w_.RunDepth() == model_.loops, "run depth differs from the loops started");
-        want(m.Running == model_.running, QString("Running is %1").arg(m.Running));
-        want(m.Paused == model_.paused, QString("Paused is %1").arg(m.Paused));
+        want(C().Running() == model_.running, QString("Running is %1").arg(C().Running()));
+        want(C().Paused() == model_.paused, QString("Paused is %1").arg(C().Paused()));
+        want((C().Kind() == MachineKind::Handheld) == model_.handheld, "the machine in use");
+        want(A("mnuCPUHandheld")->isChecked() == model_.handheld &&
+                 A("mnuCPUHandheld")->isEnabled() == model_.loaded,
+             "Complete Handheld");
 
         const bool loaded = model_.loaded;
         want(B("cmdStop")->isEnabled() == loaded, "Unload button");
@@ -517,17 +567,17 @@ private:
         // Running (a loop runs the machine): Stop must be on offer. Stopped:
         // on or off, as Escape or a Step left it. A Step waiting for the end
         // of a pause holds Running only for its one instruction.
-        want(
-            !(loaded && m.Running && w_.RunDepth() > 0 && !model_.stepActive) || A("mnuCPUStop")->isEnabled(),
-            "a running machine without Stop");
+        want(!(loaded && C().Running() && w_.RunDepth() > 0 && !model_.stepActive) ||
+                 A("mnuCPUStop")->isEnabled(),
+             "a running machine without Stop");
         for (const char* name : {"mnuFileLoad", "mnuFileExit", "mnuHelpAbout"})
             want(A(name)->isEnabled(), name);
         want(B("cmdLoad")->isEnabled() && B("cmdExit")->isEnabled(), "Load and Exit buttons");
         want(A("mnuFileROMInfo")->isVisible() == loaded && A("mnuFileROMInfo")->isEnabled() == loaded,
              "ROM Info");
-        want(A("mnuCPUPause")->isChecked() == m.Paused, "Pause check mark");
+        want(A("mnuCPUPause")->isChecked() == C().Paused(), "Pause check mark");
 
-        want(m.DisplayMode == model_.mode, "display mode");
+        want(model_.handheld || m.DisplayMode == model_.mode, "display mode");
         want(A("mnuDisplay1x1")->isChecked() == (model_.mode == Mode1x1) &&
                  A("mnuDisplay2x2")->isChecked() == (model_.mode == Mode2x2) &&
                  A("mnu2x2Int")->isChecked() == (model_.mode == Mode2x2Interlaced),
@@ -544,13 +594,13 @@ private:
         want(w_.IsFullscreen() == model_.fullscreen &&
                  A("mnuDisplayFullscreen")->isChecked() == model_.fullscreen,
              "fullscreen");
-        want(m.DrawEveryFrame == model_.everyFrame &&
+        want((model_.handheld || m.DrawEveryFrame == model_.everyFrame) &&
                  A("mnuDisplayEveryFrame")->isChecked() == model_.everyFrame,
              "Every Frame");
         want(A("mnuFileScreenshot")->isEnabled() == loaded, "Screenshot");
         // No Game Boy key stays held by the keyboard unless the machine has it down.
         for (int code = 0; code < 256; ++code)
-            if (w_.KeyboardHeld().Holds(KeySources::kKeyboard, code) && !m.KeyState[code])
+            if (!model_.handheld && w_.KeyboardHeld().Holds(KeySources::kKeyboard, code) && !m.KeyState[code])
                 want(false, "keyboard and machine disagree");
         return bad.join(", ");
     }
@@ -566,8 +616,10 @@ private:
     void Finish() {
         if (over_) return;
         over_ = true;
-        if (M().Paused) A("mnuCPUPause")->trigger();
+        if (C().Paused()) A("mnuCPUPause")->trigger();
         if (A("mnuFreeROM")->isEnabled()) A("mnuFreeROM")->trigger();
+        C().SetPaused(false);
+        C().SetRunning(false);
         M().Paused = M().Running = false;
         finished_();
     }
@@ -581,6 +633,7 @@ private:
     int wakeAt_ = 0;
     Model model_;
     const Cartridge* current_ = nullptr;
+    const std::string stateScratch_ = test::MakeTempDir() + "/now.state";  // the handheld's state, read back
     std::map<QString, std::vector<uint8_t>> saved_;
     QStringList history_;
     std::function<void()> finished_;
@@ -612,6 +665,7 @@ private slots:
         test::RemoveTempDirs();
     }
     void init() {
+        test::ClearSettings();  // each sequence starts on the design's machine
         dialogs = FakeDialogs();
         w = test::OpenWindow(dialogs);
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
@@ -863,6 +917,11 @@ private slots:
         const QStringList bad{badDir + "/missing.gb", badDir + "/empty.gb", badDir + "/short.gb",
                               badDir + "/folder.gb"};
 
+        // No state file of an earlier sequence (the cartridges shared with
+        // it): the model knows only the states saved in this one.
+        for (const Cartridge& c : good)
+            for (const char* ext : {".sav", ".state"}) QFile::remove(c.folder + "/" + c.name + ext);
+
         StressRun run(*w, dialogs, good, bad, seed, steps);
         run.screenshots = test::Q(test::MakeTempDir()) + "/Wenlo";
         w->SetScreenshotFolder(run.screenshots);
@@ -874,6 +933,8 @@ private slots:
             timedOut = true;
             w->machine().Paused = false;
             w->machine().Running = false;
+            w->console().SetPaused(false);
+            w->console().SetRunning(false);
             loop.quit();
         });
         watchdog.start(240'000);
