@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -20,11 +21,18 @@ QString RomDialogFolder() { return RomDialogFolder(QCoreApplication::application
 
 StateLocation StateLocationFor(const Machine& m, const QString& cartridgeFolder,
                                const QString& perUserFolder) {
+    using Reason = StateLocation::Reason;
     const QString name = QString::fromStdString(StateFileName(m));
+    const QString perUser = QDir(perUserFolder).filePath(name);
     // access(2): false for a read-only mount even for root, and for a
     // folder the user may not write.
-    if (QFileInfo(cartridgeFolder).isWritable()) return {QDir(cartridgeFolder).filePath(name), false};
-    return {QDir(perUserFolder).filePath(name), true};
+    if (!QFileInfo(cartridgeFolder).isWritable()) return {perUser, true, Reason::FolderLocked};
+    // Other programs keep a cartridge's battery RAM under the very name of
+    // the state file; saving would replace it, and loading would refuse it.
+    const QString beside = QDir(cartridgeFolder).filePath(name);
+    if (QFileInfo::exists(beside) && !IsStateFile(QFile::encodeName(beside).toStdString()))
+        return {perUser, true, Reason::ForeignBeside};
+    return {beside, false, Reason::None};
 }
 
 StateLocation StateLocationFor(const Machine& m, const QString& cartridgeFolder) {
@@ -37,6 +45,15 @@ StateLocation StateLocationFor(const Machine& m, const QString& cartridgeFolder)
 
 QString PerUserStateNote(const QString& folder) {
     return QString("The cartridge's folder cannot be written, so the state is kept in %1.").arg(folder);
+}
+
+QString PerUserStateNote(const StateLocation& where) {
+    const QFileInfo file(where.path);
+    if (where.reason != StateLocation::Reason::ForeignBeside) return PerUserStateNote(file.absolutePath());
+    return QString(
+               "%1 beside the cartridge is not a Wenlo state file (a battery save?): the state was "
+               "saved to %2 instead.")
+        .arg(file.fileName(), file.absolutePath());
 }
 
 }  // namespace wenlo::ui

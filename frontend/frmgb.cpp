@@ -189,8 +189,7 @@ void frmGB::mnuSave_Click() {
     const StateLocation where = StateLocationFor(*m_, StateFolder());
     std::string error;
     if (WriteStateFile(*m_, QFile::encodeName(where.path).toStdString(), &error)) {
-        ShowNote(where.perUser ? PerUserStateNote(QFileInfo(where.path).absolutePath())
-                               : "State saved to " + where.path);
+        ShowNote(where.perUser ? PerUserStateNote(where) : "State saved to " + where.path);
         return;
     }
     dialogs_->Critical(this, kAppTitle,
