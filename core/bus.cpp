@@ -33,10 +33,13 @@ void ComposeP1(Machine& m, uint8_t v) {
 
 // The 160 bytes of a sprite copy from `page` when they lie in plain memory
 // (reads there have no side effects and cannot change during the copy), or
-// null for the pages that need the byte-by-byte decode.
+// null for the pages that need the byte-by-byte decode: those and the upper
+// ROM window while it holds no bank of the cartridge.
 const uint8_t* PlainDmaSource(const Machine& m, uint8_t page) {
     const int32_t base = page * io::kDmaPageSize;
-    if (base <= io::kRomEnd) return m.RomWindow.data() + base;
+    // The window's empty upper half goes byte by byte, for ReadByte to note.
+    if (base <= int32_t(m.compat.watch.romInPlaceEnd)) return m.RomWindow.data() + base;
+    if (base <= io::kRomEnd) return nullptr;
     if (base < io::kCartRamStart) return m.VideoRam.data() + (base & io::kRegion8kMask);
     // Work RAM and its echo; a page never crosses an 8 KiB boundary.
     if (base >= io::kWorkRamStart && base < io::kOamStart)
@@ -142,7 +145,11 @@ void WriteIo(Machine& m, int32_t address, uint8_t v) {
 uint8_t ReadByte(const Machine& m, int32_t address) {
     // Tested in ascending order; uint32 makes negative addresses "too high".
     const uint32_t a = uint32_t(address);
-    if (a <= uint32_t(io::kRomEnd)) return m.RomWindow[a];
+    if (a <= uint32_t(io::kRomEnd)) {
+        if (a > m.compat.watch.romInPlaceEnd) [[unlikely]]
+            CompatBankWindowRead(m);
+        return m.RomWindow[a];
+    }
     if (a < uint32_t(io::kCartRamStart)) return m.VideoRam[a & io::kRegion8kMask];
     if (a < uint32_t(io::kWorkRamStart))
         return (m.MbcType == cart::kMbc1Banking && m.RamEnabled != 0)

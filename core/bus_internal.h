@@ -55,10 +55,16 @@ constexpr uint32_t kVideoRamSpan = uint32_t(io::kCartRamStart - io::kVideoRamSta
 }  // namespace bus_detail
 
 // ReadByte's answer: the ROM window first (code and tables), then work RAM,
-// high RAM and video RAM.
+// high RAM and video RAM. The window is read in place up to romInPlaceEnd:
+// while its upper half holds no bank of the cartridge yet, reads there go to
+// ReadByte, which tells the compatibility record.
 [[gnu::always_inline]] inline uint8_t ReadByteFast(const Machine& m, uint32_t a) {
     using namespace bus_detail;
-    if (a <= uint32_t(io::kRomEnd)) return m.RomWindow[a];
+    const uint32_t romEnd = m.compat.watch.romInPlaceEnd;
+    // Never past the window: with that known, the compiler may test the
+    // regions in any order, as it did when the bound was a constant.
+    if (romEnd > uint32_t(io::kRomEnd)) __builtin_unreachable();
+    if (a <= romEnd) return m.RomWindow[a];
     if (WorkRamOffset(a) < kWorkRamSpan) [[likely]]
         return m.RamBanks[0][WorkRamOffset(a)];
     if (HighRamOffset(a) < kHighRamSpan) return m.HighRam[HighRamOffset(a)];

@@ -63,6 +63,11 @@ constexpr CompatInfo kInfo[] = {
      "another cartridge's bank",
      "This cartridge runs code from its second bank before choosing one; this machine leaves that bank "
      "empty until the cartridge selects it."},
+    {F::BankWindowRead, "bank-window-read",
+     "data read from 0x4000-0x7FFF before the first bank-select write; that window still holds zeros or "
+     "another cartridge's bank",
+     "This cartridge reads data from its second bank before choosing one; this machine leaves that bank "
+     "empty until the cartridge selects it, so what it reads is not its own."},
     {F::CartType, "cart-type", "cartridge type (0x147) outside 0x00-0x03: its bank controller is not there",
      "This cartridge needs a memory controller this machine does not have; only the simplest kind works."},
     {F::PcUnmapped, "pc-unmapped",
@@ -192,9 +197,11 @@ void CheckStatPolling(Machine& m, int line, uint32_t reads) {
 void ClearCompat(Compat& c) {
     const bool enabled = c.enabled;
     const uint16_t regions = c.watch.pcRegions;
+    const uint32_t inPlaceEnd = c.watch.romInPlaceEnd;
     c = Compat{};
     c.enabled = enabled;
     c.watch.pcRegions = regions;
+    c.watch.romInPlaceEnd = inPlaceEnd;
 }
 
 const CompatInfo& CompatInfoOf(CompatFeature f) { return kInfo[size_t(f) % kCompatFeatureCount]; }
@@ -292,7 +299,9 @@ void CompatStartRun(Machine& m) {
 void CompatCartridgeLoaded(Machine& m) {
     ClearCompat(m.compat);
     // A banked cartridge gets only bank 0 at load (see LoadRomImage).
-    m.compat.watch.pcRegions = kPcRegionsAlways | (m.MbcType == 1 ? kPcRegionsBankWindow : 0);
+    const bool windowEmpty = m.MbcType == 1;
+    m.compat.watch.pcRegions = kPcRegionsAlways | (windowEmpty ? kPcRegionsBankWindow : 0);
+    m.compat.watch.romInPlaceEnd = windowEmpty ? kRomInPlaceBank0 : kRomInPlaceWhole;
     NoteHeader(m);
 }
 

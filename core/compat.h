@@ -21,6 +21,7 @@ namespace wenlo {
 // In report order: the likeliest reason for a game that does not work first.
 enum class CompatFeature : uint8_t {
     BankWindowEmpty,      // code ran in 0x4000-0x7FFF before the first bank select
+    BankWindowRead,       // data read from 0x4000-0x7FFF before the first bank select
     CartType,             // header 0x147 outside 0x00-0x03
     PcUnmapped,           // the program counter ran past 0xFFFF or into unmapped space
     TimerInterrupt,       // IE bit 2 set
@@ -62,6 +63,10 @@ struct CompatInfo {
 // Cartridge RAM (0xA000-0xBFFF) and 0xF000-0xFFFF; the upper ROM window.
 constexpr uint16_t kPcRegionsAlways = 0x0C00 | 0x8000;
 constexpr uint16_t kPcRegionsBankWindow = 0x00F0;
+// The end of the ROM window the bus reads in place: all of it, or bank 0 only
+// while 0x4000-0x7FFF holds no bank of this cartridge.
+constexpr uint32_t kRomInPlaceWhole = 0x7FFF;
+constexpr uint32_t kRomInPlaceBank0 = 0x3FFF;
 
 // Working state of the rules that need more than one event. Plain counters,
 // cleared with the record.
@@ -70,6 +75,13 @@ struct CompatWatch {
     // a closer look (compat_hooks_internal.h); the 0x4000-0x7FFF bits are set while
     // that window holds no bank of this cartridge.
     uint16_t pcRegions = kPcRegionsAlways;
+    // The highest address the bus's inline read path answers from RomWindow
+    // (core/bus_internal.h). Set to kRomInPlaceBank0 with the bank-window bits
+    // above, so that data reads of the empty window take the full decode,
+    // which counts them; the hot path pays nothing for the watch, its bound
+    // is only read from here instead of being a constant (32 bits wide, so
+    // that one compare takes it with the address).
+    uint32_t romInPlaceEnd = kRomInPlaceWhole;
     bool linePending = false;  // the line now running read STAT or 0xFF00, or a rule waits
     uint32_t statReads = 0;    // STAT reads in the line now running
     uint8_t statStage = 0;     // where the STAT polling rule stands (compat.cpp)
@@ -103,7 +115,7 @@ inline void CompatInterruptReturn(Compat& c) {
 }
 
 // Forgets every count and the working state; keeps the switch and what the
-// ROM window holds.
+// ROM window holds (pcRegions' bank-window bits and romInPlaceEnd).
 void ClearCompat(Compat&);
 
 const CompatInfo& CompatInfoOf(CompatFeature);

@@ -12,10 +12,10 @@
 // state was loaded, and a state carries no record of its own.
 //
 // The counts are occurrences: register writes, instructions run, interrupts
-// taken, header flags (1). Three rules look once a scanline instead of at
-// every instruction: the code running from an unselected bank, the program
-// counter in unmapped space (both sample regPC where each line's budget
-// ends, so they count lines), and the STAT polling rule (see compat.cpp).
+// taken, bytes read, header flags (1). Three rules look once a scanline instead
+// of at every instruction: the code running from an unselected bank, the program counter in unmapped space
+// (both sample regPC where each line's budget ends, so they count lines), and the STAT polling rule (see
+// compat.cpp).
 #pragma once
 
 #include <cstdint>
@@ -48,7 +48,14 @@ void CompatCheckPc(Machine&, uint32_t pc);
 void CompatCheckPolling(Machine&, int line);
 
 // A bank of this cartridge is now in 0x4000-0x7FFF.
-inline void CompatBankShown(Machine& m) { m.compat.watch.pcRegions &= uint16_t(~kPcRegionsBankWindow); }
+inline void CompatBankShown(Machine& m) {
+    m.compat.watch.pcRegions &= uint16_t(~kPcRegionsBankWindow);
+    m.compat.watch.romInPlaceEnd = kRomInPlaceWhole;
+}
+
+// The bus read data from 0x4000-0x7FFF while that window held no bank of this
+// cartridge (only reads past romInPlaceEnd come here).
+inline void CompatBankWindowRead(const Machine& m) { Note(m.compat, CompatFeature::BankWindowRead); }
 
 // The bus reports the reads of the two registers that games poll.
 inline void CompatStatRead(const Machine& m) {

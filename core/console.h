@@ -66,6 +66,9 @@ public:
     virtual std::string StateFileName() const = 0;
     virtual bool SaveState(const std::string& path, std::string* error) const = 0;
     virtual bool LoadState(const std::string& path, std::string* error) = 0;
+    // Whether the file at path is a state file of this machine (and not, say,
+    // another program's battery save under the same name). Reads, never writes.
+    virtual bool IsOwnStateFile(const std::string& path) const = 0;
 
     // Rewind snapshots: the whole machine but the cartridge and the keys, in
     // 8-byte words; the same size for one cartridge.

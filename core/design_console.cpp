@@ -53,6 +53,7 @@ public:
     bool LoadState(const std::string& path, std::string* error) override {
         return ReadStateFile(m_, path, error);
     }
+    bool IsOwnStateFile(const std::string& path) const override { return IsStateFile(path); }
 
     void Snapshot(std::vector<uint64_t>& out) const override { TakeRewindSnapshot(m_, out); }
     void Restore(const std::vector<uint64_t>& words) override { PutRewindSnapshot(m_, words); }

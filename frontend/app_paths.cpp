@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -16,18 +17,26 @@ QString RomDialogFolder(const QString& programFolder) {
 
 QString RomDialogFolder() { return RomDialogFolder(QCoreApplication::applicationDirPath()); }
 
-StateLocation StateLocationFor(const QString& name, const QString& cartridgeFolder,
+StateLocation StateLocationFor(const Console& console, const QString& cartridgeFolder,
                                const QString& perUserFolder) {
+    using Reason = StateLocation::Reason;
+    const QString name = QString::fromStdString(console.StateFileName());
+    const QString perUser = QDir(perUserFolder).filePath(name);
     // access(2): false for a read-only mount even for root, and for a
     // folder the user may not write.
-    if (QFileInfo(cartridgeFolder).isWritable()) return {QDir(cartridgeFolder).filePath(name), false};
-    return {QDir(perUserFolder).filePath(name), true};
+    if (!QFileInfo(cartridgeFolder).isWritable()) return {perUser, true, Reason::FolderLocked};
+    // Other programs keep a cartridge's battery RAM under the very name of
+    // the state file; saving would replace it, and loading would refuse it.
+    const QString beside = QDir(cartridgeFolder).filePath(name);
+    if (QFileInfo::exists(beside) && !console.IsOwnStateFile(QFile::encodeName(beside).toStdString()))
+        return {perUser, true, Reason::ForeignBeside};
+    return {beside, false, Reason::None};
 }
 
 QString PerUserFolder() { return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation); }
 
-StateLocation StateLocationFor(const QString& fileName, const QString& cartridgeFolder) {
-    const StateLocation where = StateLocationFor(fileName, cartridgeFolder, PerUserFolder());
+StateLocation StateLocationFor(const Console& console, const QString& cartridgeFolder) {
+    const StateLocation where = StateLocationFor(console, cartridgeFolder, PerUserFolder());
     // Created on first use; if that fails, writing the state reports it.
     if (where.perUser) QDir().mkpath(QFileInfo(where.path).absolutePath());
     return where;
@@ -35,6 +44,15 @@ StateLocation StateLocationFor(const QString& fileName, const QString& cartridge
 
 QString PerUserStateNote(const QString& folder) {
     return QString("The cartridge's folder cannot be written, so the state is kept in %1.").arg(folder);
+}
+
+QString PerUserStateNote(const StateLocation& where) {
+    const QFileInfo file(where.path);
+    if (where.reason != StateLocation::Reason::ForeignBeside) return PerUserStateNote(file.absolutePath());
+    return QString(
+               "%1 beside the cartridge is not a Wenlo state file (a battery save?): the state was "
+               "saved to %2 instead.")
+        .arg(file.fileName(), file.absolutePath());
 }
 
 }  // namespace wenlo::ui

@@ -214,11 +214,10 @@ void frmGB::closeEvent(QCloseEvent* e) {
 
 void frmGB::mnuSave_Click() {
     const StateLocation where =
-        StateLocationFor(QString::fromStdString(console().StateFileName()), StateFolder());
+        StateLocationFor(console(), StateFolder());
     std::string error;
     if (console().SaveState(QFile::encodeName(where.path).toStdString(), &error)) {
-        ShowNote(where.perUser ? PerUserStateNote(QFileInfo(where.path).absolutePath())
-                               : "State saved to " + where.path);
+        ShowNote(where.perUser ? PerUserStateNote(where) : "State saved to " + where.path);
         return;
     }
     dialogs_->Critical(this, kAppTitle,
@@ -228,7 +227,7 @@ void frmGB::mnuSave_Click() {
 
 void frmGB::mnuLoad_Click() {
     const StateLocation where =
-        StateLocationFor(QString::fromStdString(console().StateFileName()), StateFolder());
+        StateLocationFor(console(), StateFolder());
     std::string error;
     if (console().LoadState(QFile::encodeName(where.path).toStdString(), &error)) {
         MachineReplaced();

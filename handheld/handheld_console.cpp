@@ -103,6 +103,8 @@ public:
         return DeserializeHandheld(*h_, bytes, error);
     }
 
+    bool IsOwnStateFile(const std::string& path) const override { return IsHandheldStateFile(path); }
+
     void Snapshot(std::vector<uint64_t>& out) const override { TakeHandheldSnapshot(*h_, out); }
     void Restore(const std::vector<uint64_t>& words) override { PutHandheldSnapshot(*h_, words); }
     // Every third frame, as on the design's machine: the same reach per byte.

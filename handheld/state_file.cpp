@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <fstream>
 #include <type_traits>
 
 #include "handheld/bus.h"
@@ -103,6 +104,13 @@ bool DeserializeHandheld(Handheld& h, const std::vector<uint8_t>& bytes, std::st
     if (!PutPayload(h, p + kHeaderSize, length))
         return Fail(error, "damaged (sizes do not fit this cartridge)");
     return true;
+}
+
+bool IsHandheldStateFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char magic[sizeof kMagic] = {};
+    in.read(magic, sizeof magic);
+    return in && std::memcmp(magic, kMagic, sizeof magic) == 0;
 }
 
 void TakeHandheldSnapshot(const Handheld& h, std::vector<uint64_t>& words) {

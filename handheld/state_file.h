@@ -31,6 +31,9 @@ std::vector<uint8_t> SerializeHandheld(const Handheld&);
 // state of this build for this cartridge.
 bool DeserializeHandheld(Handheld&, const std::vector<uint8_t>& bytes, std::string* error);
 
+// Whether the file at path begins as a state file of the handheld does.
+bool IsHandheldStateFile(const std::string& path);
+
 // Rewind snapshots: the payload alone (no header, no serial log), in words.
 void TakeHandheldSnapshot(const Handheld&, std::vector<uint64_t>& words);
 void PutHandheldSnapshot(Handheld&, const std::vector<uint64_t>& words);

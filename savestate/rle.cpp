@@ -90,21 +90,27 @@ struct RleStream {
     }
 };
 
-// Replaces target with an empty file and opens source. Both files are opened
-// unbuffered: the codec moves whole blocks itself.
+// Opens source unbuffered (the codec moves whole blocks itself); false when
+// it is missing, not a regular file or cannot be opened.
+bool OpenSource(RleStream& s, const std::string& source) {
+    const int64_t length = RegularFileSize(source);
+    if (length < 0) return false;
+    s.in = std::fopen(source.c_str(), "rb");
+    if (!s.in) return false;
+    std::setvbuf(s.in, nullptr, _IONBF, 0);
+    s.InRemaining = length;
+    return true;
+}
+
+// Replaces target with an empty file and opens source.
 CodecStatus OpenStreams(RleStream& s, const std::string& source, const std::string& target,
                         WriteFault* fault) {
     // Coding a file onto itself would delete the input before reading it.
     if (SameFile(source, target)) return CodecStatus::WriteError;
     DeleteFileQuietly(target);
-    const int64_t length = RegularFileSize(source);
-    if (length >= 0) {
-        s.in = std::fopen(source.c_str(), "rb");
-        if (s.in) std::setvbuf(s.in, nullptr, _IONBF, 0);
-    }
+    const bool opened = OpenSource(s, source);
     if (!s.out.Open(target, fault)) return CodecStatus::WriteError;
-    if (!s.in) return CodecStatus::SourceUnreadable;
-    s.InRemaining = length;
+    if (!opened) return CodecStatus::SourceUnreadable;
     return CodecStatus::Ok;
 }
 
@@ -157,43 +163,59 @@ CodecStatus CompressFileChecked(const std::string& source, const std::string& ta
     return Finish(s, CodecStatus::Ok);
 }
 
-CodecStatus ExpandFileChecked(const std::string& source, const std::string& target, uint64_t outputLimit,
-                              WriteFault* fault) {
-    RleStream s;
-    const CodecStatus opened = OpenStreams(s, source, target, fault);
-    if (opened != CodecStatus::Ok) return opened == CodecStatus::WriteError ? opened : Finish(s, opened);
+namespace {
 
+// The decoder's token loop over the rest of s's input. emit(byte, count)
+// takes each run (a literal is a run of one) and returns false once its
+// output has failed, which ends the loop.
+template <class Emit>
+CodecStatus DecodeTokens(RleStream& s, uint64_t outputLimit, Emit emit) {
     uint64_t written = 0;
-    CodecStatus decoded = CodecStatus::Ok;
-    while (s.InRemaining > 0 && s.Healthy()) {
+    while (s.InRemaining > 0 && !s.readFailed) {
         // A token is one literal, an escaped marker or a run. The encoder
         // never ends a file inside a token; a damaged file may, and then the
         // half token is dropped rather than read past the input.
         s.RunByte = s.ReadInByte();
         s.RunLen = 1;
         if (s.RunByte == RleMarker) {
-            if (s.InRemaining == 0) {
-                decoded = CodecStatus::Truncated;
-                break;
-            }
+            if (s.InRemaining == 0) return CodecStatus::Truncated;
             const uint8_t n = s.ReadInByte();
             if (n != 0) {
-                if (s.InRemaining == 0) {
-                    decoded = CodecStatus::Truncated;
-                    break;
-                }
+                if (s.InRemaining == 0) return CodecStatus::Truncated;
                 s.RunLen = n;
                 s.RunByte = s.ReadInByte();
             }
         }
-        if (s.RunLen > outputLimit - written) {
-            decoded = CodecStatus::TooLong;
-            break;
-        }
-        for (int i = 0; i < s.RunLen; ++i) s.WriteOutByte(s.RunByte);
+        if (s.RunLen > outputLimit - written) return CodecStatus::TooLong;
         written += s.RunLen;
+        if (!emit(s.RunByte, s.RunLen)) break;
     }
+    return CodecStatus::Ok;
+}
+
+}  // namespace
+
+CodecStatus ExpandFileChecked(const std::string& source, const std::string& target, uint64_t outputLimit,
+                              WriteFault* fault) {
+    RleStream s;
+    const CodecStatus opened = OpenStreams(s, source, target, fault);
+    if (opened != CodecStatus::Ok) return opened == CodecStatus::WriteError ? opened : Finish(s, opened);
+    const CodecStatus decoded = DecodeTokens(s, outputLimit, [&s](uint8_t b, uint8_t n) {
+        for (int i = 0; i < n; ++i) s.WriteOutByte(b);
+        return s.out.ok();
+    });
     return Finish(s, decoded);
+}
+
+CodecStatus ExpandedLength(const std::string& source, uint64_t outputLimit, uint64_t& length) {
+    length = 0;
+    RleStream s;
+    if (!OpenSource(s, source)) return CodecStatus::SourceUnreadable;
+    const CodecStatus decoded = DecodeTokens(s, outputLimit, [&length](uint8_t, uint8_t n) {
+        length += n;
+        return true;
+    });
+    return s.readFailed ? CodecStatus::ReadError : decoded;
 }
 
 const char* DescribeCodecStatus(CodecStatus status) {

@@ -35,6 +35,11 @@ CodecStatus ExpandFileChecked(const std::string& source, const std::string& targ
                               uint64_t outputLimit = std::numeric_limits<uint64_t>::max(),
                               WriteFault* fault = nullptr);
 
+// Decodes source without writing anything, only counting: length is how
+// many bytes ExpandFileChecked would write. Stops as that would (Truncated,
+// TooLong: length then counts what came before the token that ended it).
+CodecStatus ExpandedLength(const std::string& source, uint64_t outputLimit, uint64_t& length);
+
 // A short English description of a status ("the disk refused the write").
 const char* DescribeCodecStatus(CodecStatus);
 

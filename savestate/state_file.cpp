@@ -262,6 +262,11 @@ bool ReadStateFile(Machine& m, const std::string& path, std::string* error, Writ
     return true;
 }
 
+bool IsStateFile(const std::string& path) {
+    uint64_t length = 0;
+    return ExpandedLength(path, kStateSize, length) == CodecStatus::Ok && length == kStateSize;
+}
+
 bool SaveState(const Machine& m, std::string* error) { return WriteStateFile(m, StateFileName(m), error); }
 
 bool LoadState(Machine& m, std::string* error) { return ReadStateFile(m, StateFileName(m), error); }

@@ -56,6 +56,12 @@ bool WriteStateFile(const Machine&, const std::string& path, std::string* error,
 bool ReadStateFile(Machine&, const std::string& path, std::string* error = nullptr);
 bool ReadStateFile(Machine&, const std::string& path, std::string* error, WriteFault* fault);
 
+// True when the file at path is a state file of this machine: the codec
+// expands it to exactly kStateSize bytes. Anything else that bears the state
+// file's name (another program's battery save, an empty or cut-off file) is
+// not, and the front end leaves it alone. Only reads path; writes nothing.
+bool IsStateFile(const std::string& path);
+
 // WriteStateFile / ReadStateFile on StateFileName(m) in the current
 // directory. The desktop program's Save State and Load State choose the
 // folder themselves (beside the cartridge, or the per-user data folder where

@@ -93,6 +93,11 @@ TEST(Compat, EachDifferenceIsReportedByACartridgeThatUsesIt) {
         {F::PcUnmapped, {2, 0, {0xC3, 0x00, 0xA0}}, 1, -1, 0},          // into cartridge RAM that is off
         {F::PcUnmapped, {2, 0, {0xC3, 0xF0, 0xFF}}, 1, -1, 0},          // through IE and past 0xFFFF
         {F::BankWindowEmpty, {4, 0x01, {0xC3, 0x00, 0x40}}, 1, -1, 0},  // jp 0x4000, no bank chosen
+        // Data read from the empty window: through (HL), (nn), a pop and a sprite copy.
+        {F::BankWindowRead, {4, 0x01, Then({0x21, 0x00, 0x40, 0x7E})}, 1, -1, 0},  // ld a,(hl)
+        {F::BankWindowRead, {4, 0x01, Then({0xFA, 0xFF, 0x7F})}, 1, -1, 0},        // ld a,(0x7FFF)
+        {F::BankWindowRead, {4, 0x01, Then({0x31, 0x00, 0x50, 0xC1})}, 1, -1, 0},  // ld sp; pop bc
+        {F::BankWindowRead, {4, 0x01, Then({0x3E, 0x40, 0xE0, 0x46})}, 1, -1, 0},  // DMA page 0x40
         {F::CartType, {2, 0x05, kLoop}, 1, -1, 0},
         {F::BatteryRam, {4, 0x03, kLoop}, 1, -1, 0},
         {F::ColourOnly, {2, 0, kLoop, {{0x143, {0xC0}}}}, 1, -1, 0},
@@ -164,6 +169,15 @@ TEST(Compat, RefinedRulesKeepQuietOnWhatWorksHere) {
          {4, 0x01, {0x3E, 0x01, 0xEA, 0x00, 0x20, 0xC3, 0x00, 0x40}, {{0x4000, kLoop}}},
          2,
          -1},
+        // ld a,1; ld (0x2000),a; ld a,(0x4000)
+        {"data read from bank 1 after selecting it",
+         F::BankWindowRead,
+         {4, 0x01, Then({0x3E, 0x01, 0xEA, 0x00, 0x20, 0xFA, 0x00, 0x40})},
+         1,
+         -1},
+        {"the last byte of bank 0", F::BankWindowRead, {4, 0x01, Then({0xFA, 0xFF, 0x3F})}, 1, -1},
+        {"a cartridge without banks", F::BankWindowRead, {2, 0x00, Then({0xFA, 0x00, 0x40})}, 1, -1},
+        {"code, not data, in the empty window", F::BankWindowRead, {4, 0x01, {0xC3, 0x00, 0x40}}, 1, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -171,6 +185,39 @@ TEST(Compat, RefinedRulesKeepQuietOnWhatWorksHere) {
         RunFrames(*m, c.frames, c.pressFrom);
         EXPECT_EQ(m->compat.entries[size_t(c.feature)].count, 0u) << CompatReportText(m->compat);
     }
+}
+
+// ld hl,0x4000; ld de,0xC000; l: ld a,(hl+); ld (de),a; inc de; ld a,h; cp 0x50; jr nz,l
+const Bytes kCopyWindowToRam = {0x21, 0x00, 0x40, 0x11, 0x00, 0xC0, 0x2A,
+                                0x12, 0x13, 0x7C, 0xFE, 0x50, 0x20, 0xF8};
+
+TEST(Compat, EachByteReadFromTheEmptyWindowCountsUntilTheFirstSelect) {
+    // Copies 0x4000-0x4FFF to work RAM, selects bank 2 and copies it again.
+    Bytes code = kCopyWindowToRam;
+    code.insert(code.end(), {0x3E, 0x02, 0xEA, 0x00, 0x20});  // ld a,2; ld (0x2000),a
+    test::RomBuilder rom = Build({4, 0x01, Then(Then(code, kCopyWindowToRam))});
+    rom.PutBanked(2, 0x4000, {0x12, 0x34});
+    rom.PutBanked(2, 0x4FFF, {0x56});
+    auto m = test::MakeMachine(rom);
+    RunFrames(*m, 8);
+    EXPECT_EQ(m->compat.entries[size_t(F::BankWindowRead)].count, 0x1000u);  // the first copy only
+    EXPECT_EQ(m->compat.entries[size_t(F::BankWindowRead)].firstFrame, 0);
+    // The reads went to the full decode and gave the window's bytes all the same.
+    EXPECT_EQ(m->RamBanks[0][0x0000], 0x12);
+    EXPECT_EQ(m->RamBanks[0][0x0001], 0x34);
+    EXPECT_EQ(m->RamBanks[0][0x0FFF], 0x56);
+    EXPECT_EQ(CompatReportText(m->compat),
+              "bank-window-read 4096 0 data read from 0x4000-0x7FFF before the first bank-select write; "
+              "that window still holds zeros or another cartridge's bank\n"
+              "compat: 1 differences used: bank-window-read\n");
+
+    // A reset that comes before any select leaves the window as empty as it was.
+    auto unselected = test::MakeMachine(Build({4, 0x01, Then(kCopyWindowToRam)}));
+    RunFrames(*unselected, 4);
+    ResetMachine(*unselected);
+    RunFrames(*unselected, 4);
+    EXPECT_EQ(unselected->compat.entries[size_t(F::BankWindowRead)].count, 0x1000u);
+    EXPECT_EQ(unselected->compat.entries[size_t(F::BankWindowRead)].firstFrame, 0);
 }
 
 TEST(Compat, ReportLinesAndSummary) {

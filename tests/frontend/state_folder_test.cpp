@@ -99,8 +99,65 @@ private slots:
         } else {
             QCOMPARE(Files(games), QStringList({"folders.gb"}));
             QCOMPARE(Files(perUser), QStringList({"folders.sav"}));  // no temporaries either
-            QCOMPARE(savedNote, PerUserStateNote(perUser));  // over the picture, naming the folder
+            QCOMPARE(savedNote, PerUserStateNote(perUser));          // over the picture, naming the folder
             QVERIFY(savedNote.contains(perUser));
+        }
+    }
+
+    // Another program's battery save of the state file's name stays as it
+    // is; a state file of this machine there is replaced as always.
+    void aForeignFileOfTheStateNameIsLeftAlone_data() {
+        QTest::addColumn<bool>("foreign");
+        QTest::newRow("8 KiB battery save beside the cartridge") << true;
+        QTest::newRow("an earlier state file beside the cartridge") << false;
+    }
+    void aForeignFileOfTheStateNameIsLeftAlone() {
+        QFETCH(bool, foreign);
+        const QString games = scratch + "/games";
+        QVERIFY(QDir().mkpath(games));
+        QVERIFY(QFile::copy(test::Q(LoopRom("FOREIGN").WriteTemp("foreign")), games + "/foreign.gb"));
+        const QString beside = games + "/foreign.sav";
+        QByteArray before(0x2000, '\0');
+        for (int i = 0; i < before.size(); ++i) before[i] = char(i * 37 + 11);
+        if (!foreign) {
+            std::unique_ptr<Machine> earlier = test::MakeMachine(LoopRom("FOREIGN"), "foreign");
+            QVERIFY(WriteStateFile(*earlier, QFile::encodeName(beside).toStdString()));
+            before = Read(beside);
+        } else {
+            QFile file(beside);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+        }
+
+        std::vector<uint8_t> saved, loaded;
+        QString savedNote;
+        WhileRunning(games + "/foreign.gb", [&] {
+            Machine& m = w->machine();
+            m.regB = 0x5A;
+            w->mnuSave->trigger();
+            savedNote = w->NoteText();
+            saved = SerializeState(m);
+            m.regB = 0;
+            m.regPC = 0x4321;
+            w->mnuLoad->trigger();
+            loaded = SerializeState(m);
+        });
+        QVERIFY2(dialogs.criticals.isEmpty(), qPrintable(dialogs.criticals.value(0).text));
+        QVERIFY(loaded == saved);  // Load State found it by the same rule
+        const QString perUser = PerUserFolder();
+        QCOMPARE(Files(games), QStringList({"foreign.gb", "foreign.sav"}));
+        if (foreign) {
+            QCOMPARE(Read(beside), before);  // byte for byte
+            QCOMPARE(Files(perUser), QStringList({"foreign.sav"}));
+            QVERIFY(IsStateFile(QFile::encodeName(perUser + "/foreign.sav").toStdString()));
+            StateLocation where{perUser + "/foreign.sav", true, StateLocation::Reason::ForeignBeside};
+            QCOMPARE(savedNote, PerUserStateNote(where));
+            QVERIFY(savedNote.startsWith("foreign.sav beside the cartridge is not a Wenlo state file"));
+            QVERIFY(savedNote.contains(perUser));
+        } else {
+            QVERIFY(Read(beside) != before);  // replaced by the new state
+            QVERIFY(IsStateFile(QFile::encodeName(beside).toStdString()));
+            QVERIFY(!QFile::exists(perUser + "/foreign.sav"));
+            QCOMPARE(savedNote, "State saved to " + beside);
         }
     }
 

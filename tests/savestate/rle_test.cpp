@@ -225,6 +225,34 @@ TEST_F(RleTest, OutputLimitStopsADecodingThatGrowsTooLong) {
     }
 }
 
+TEST_F(RleTest, CountingDecodesAsFarAsWritingWould) {
+    std::mt19937 rng(31);
+    struct Case {
+        const char* name;
+        Bytes coded;
+        uint64_t limit;
+    };
+    const Case cases[] = {
+        {"empty", {}, UINT64_MAX},
+        {"runs over several blocks", ReferenceEncode(RandomWithRuns(rng, 20000)), UINT64_MAX},
+        {"marker last", {0x41, 0x42, 0xCF}, UINT64_MAX},
+        {"count without value after a block", Concat({Repeat(4095, 0x11), {0xCF, 0x07}}), UINT64_MAX},
+        {"exactly at the limit", {0x01, 0xCF, 0x0A, 0x41, 0x02}, 12},
+        {"a run past the limit", {0x01, 0xCF, 0x0A, 0x41, 0x02}, 10},
+    };
+    for (const Case& c : cases) {
+        WriteBytes(Path("coded"), c.coded);
+        const CodecStatus written = ExpandFileChecked(Path("coded"), Path("plain"), c.limit);
+        uint64_t length = 99;
+        EXPECT_EQ(ExpandedLength(Path("coded"), c.limit, length), written) << c.name;
+        EXPECT_EQ(length, ReadBytes(Path("plain")).size()) << c.name;
+    }
+    uint64_t length = 99;
+    EXPECT_EQ(ExpandedLength(Path("missing"), UINT64_MAX, length), CodecStatus::SourceUnreadable);
+    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(ExpandedLength(dir, UINT64_MAX, length), CodecStatus::SourceUnreadable);  // a folder
+}
+
 TEST_F(RleTest, FailedWritesAreReported) {
     std::mt19937 rng(7);
     // Runs and then plain noise, so that the coded file spans several blocks.
