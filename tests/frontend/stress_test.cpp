@@ -8,8 +8,10 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QtTest>
 #include <cstdint>
 #include <map>
@@ -170,6 +172,7 @@ public:
     int nestedSteps = 0;  // steps fired while an earlier one had not returned yet
     std::map<std::string, int> counts;
     QString screenshots;  // the folder they go to
+    QString perUser;      // the per-user data folder, where states go that cannot lie beside
 
 private:
     Machine& M() { return w_.machine(); }
@@ -417,7 +420,17 @@ private:
     }
 
     QString StateName() const { return model_.romName + (model_.handheld ? ".state" : ".sav"); }
-    QString StatePath() const { return model_.folder + "/" + StateName(); }
+    QString BesidePath() const { return model_.folder + "/" + StateName(); }
+    // Where Save State and Load State keep the state: beside the cartridge,
+    // unless the file there is not the machine's own state file (as Load
+    // damages it below), which is left alone while the state goes to the
+    // per-user folder.
+    QString StatePath() {
+        const QString beside = BesidePath();
+        if (QFileInfo::exists(beside) && !C().IsOwnStateFile(QFile::encodeName(beside).toStdString()))
+            return perUser + "/" + StateName();
+        return beside;
+    }
     // The machine's state as its state file holds it.
     std::vector<uint8_t> State() {
         if (!model_.handheld) return SerializeState(M());
@@ -430,33 +443,36 @@ private:
     void Save() {
         if (!model_.loaded) return A("mnuSave")->trigger();  // disabled: nothing happens
         const std::vector<uint8_t> state = State();
+        const QString path = StatePath();
         A("mnuSave")->trigger();
-        saved_[StatePath()] = state;
+        saved_[path] = state;
     }
 
     void Load() {
         if (!model_.loaded) return A("mnuLoad")->trigger();
-        const QString path = StatePath();
-        // Now and then the state file is damaged, cut short or gone first.
+        const QString beside = BesidePath();
+        // Now and then the state file beside the cartridge is damaged, cut
+        // short or gone first.
         switch (Pick(6)) {
             case 0: {
-                QFile f(path);
+                QFile f(beside);
                 if (f.open(QIODevice::WriteOnly)) f.write(QByteArray("\xCF\x05garbage, not a state", 22));
-                saved_.erase(path);
+                saved_.erase(beside);
                 break;
             }
             case 1: {
-                QFile f(path);
+                QFile f(beside);
                 if (f.open(QIODevice::WriteOnly)) f.write(QByteArray(100, '\0'));
-                saved_.erase(path);
+                saved_.erase(beside);
                 break;
             }
             case 2:
-                QFile::remove(path);
-                saved_.erase(path);
+                QFile::remove(beside);
+                saved_.erase(beside);
                 break;
             default: break;
         }
+        const QString path = StatePath();
         const std::vector<uint8_t> before = State();
         const auto it = saved_.find(path);
         if (it == saved_.end()) ++model_.criticals;
@@ -924,6 +940,9 @@ private slots:
 
         StressRun run(*w, dialogs, good, bad, seed, steps);
         run.screenshots = test::Q(test::MakeTempDir()) + "/Wenlo";
+        // A per-user folder of this run's own, empty at its start.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(test::Q(test::MakeTempDir())));
+        run.perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         w->SetScreenshotFolder(run.screenshots);
         QEventLoop loop;
         QTimer watchdog;
