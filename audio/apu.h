@@ -108,23 +108,22 @@ struct Noise {
 };
 
 // The host side: the accumulation buffer of band-limited steps, the
-// integrator, the high-pass filter and the resampling position. Not part of
+// integrating high-pass filter and the resampling position. Not part of
 // the emulated state (VisitState leaves it out); it follows the state.
 struct ApuOutput {
-    double rate = 48000;            // output frames a second; 0: no output
-    uint64_t factor = 0;            // output frames per clock cycle, 32.32 fixed point
-    uint64_t origin = 0;            // a time, and its position in the buffer in
-    uint64_t offset = 0;            // frames (32.32 fixed point): the time base
-    uint64_t synthTime = 0;         // the time steps have been emitted up to
-    std::array<int8_t, 4> level{};  // each channel's DAC level the buffer holds
-    std::array<int16_t, 8> gain{};  // [channel * 2 + side]: NR51 bit * (NR50 volume + 1)
-    std::array<float, 2> sum{};     // the integrator, per side
-    std::array<float, 2> charge{};  // the high-pass filter's capacitor, per side
-    float chargeFactor = 0;         // its decay per output frame
-    uint32_t capacity = 0;          // frames the buffer holds
-    uint64_t dropped = 0;           // frames lost because nobody took them in time
-    bool resync = false;            // the emulated state was visited (perhaps loaded)
-    std::vector<float> buffer;      // (capacity + taps) frames of (left, right) deltas
+    double rate = 48000;              // output frames a second; 0: no output
+    uint64_t factor = 0;              // output frames per clock cycle, 32.32 fixed point
+    uint64_t origin = 0;              // a time, and its position in the buffer in
+    uint64_t offset = 0;              // frames (32.32 fixed point): the time base
+    uint64_t synthTime = 0;           // the time steps have been emitted up to
+    std::array<int8_t, 4> level{};    // each channel's DAC level the buffer holds
+    std::array<int16_t, 8> gain{};    // [channel * 2 + side]: NR51 bit * (NR50 volume + 1)
+    std::array<float, 2> filtered{};  // the output after the high-pass filter, per side
+    float chargeFactor = 0;           // the filter's capacitor's keep per output frame
+    uint32_t capacity = 0;            // frames the buffer holds
+    uint64_t dropped = 0;             // frames lost because nobody took them in time
+    bool resync = false;              // the emulated state was visited (perhaps loaded)
+    std::vector<float> buffer;        // (capacity + taps) frames of (left, right) deltas
 };
 
 struct Apu {

@@ -17,6 +17,10 @@ namespace wenlo::audio {
 // The channels by index, as NR51's and NR52's bits count them.
 enum : int { kCh1 = 0, kCh2 = 1, kCh3 = 2, kCh4 = 3 };
 
+// 16-bit output per unit of level * gain: four channels at full level and
+// full volume (4 * 15 * 8 = 480) come to 30,720.
+constexpr float kOutputScale = 64.0f;
+
 // blip.cpp: the band-limited step synthesis. A step is an impulse of the
 // step's height, shaped by a windowed sinc kernel of kBlipTaps output frames
 // chosen by the step's fraction of a frame (kBlipPhases of them), added into
@@ -24,7 +28,8 @@ enum : int { kCh1 = 0, kCh2 = 1, kCh3 = 2, kCh4 = 3 };
 constexpr int kBlipTaps = 16;
 constexpr int kBlipPhaseBits = 8;
 constexpr int kBlipPhases = 1 << kBlipPhaseBits;
-// The kernel of a phase: kBlipTaps values summing to 1.
+// The kernel of a phase: kBlipTaps values summing to kOutputScale, so that
+// the buffer holds output units.
 const float* BlipKernel(int phase);
 // Adds a step of (left, right) at `time` (from out.synthTime's frame on, at
 // most out.capacity frames on).
@@ -44,14 +49,11 @@ void OutputMakeRoom(ApuOutput&, uint64_t time);
 // Continues the buffer from synthTime's position at `time` (a state was
 // loaded, or the rate changed).
 void OutputRebase(ApuOutput&, uint64_t time);
-// Empties the buffer and sets the integrator and the filter to the levels
-// held, so that the output starts at rest.
+// Empties the buffer and puts the filter at rest with the levels held (its
+// capacitor charged to them): the output starts at 0.
 void OutputClear(ApuOutput&);
 
 // mixer.cpp
-// 16-bit output per unit of level * gain: four channels at full level and
-// full volume (4 * 15 * 8 = 480) come to 30,720.
-constexpr float kOutputScale = 64.0f;
 // The DAC levels, -15..15 (0 with the DAC off; a channel that is off gives
 // digital 0, the bottom of the DAC's range).
 inline int DacLevel(bool dac, int digital) { return dac ? digital * 2 - 15 : 0; }

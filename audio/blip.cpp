@@ -67,7 +67,7 @@ KernelTable BuildKernels() {
             raw[n] = v;
             total += v;
         }
-        for (int n = 0; n < kBlipTaps; ++n) t.taps[phase][n] = float(raw[n] / total);
+        for (int n = 0; n < kBlipTaps; ++n) t.taps[phase][n] = float(raw[n] / total * kOutputScale);
     }
     return t;
 }
@@ -76,6 +76,17 @@ const KernelTable& Kernels() {
     static const KernelTable table = BuildKernels();
     return table;
 }
+
+#if defined(__SSE2__)
+// Four taps into four frames of (left, right).
+inline void AddFourTaps(float* b, const float* k, __m128 d) {
+    __m128 kk = _mm_load_ps(k);
+    __m128 lo = _mm_mul_ps(_mm_unpacklo_ps(kk, kk), d);
+    __m128 hi = _mm_mul_ps(_mm_unpackhi_ps(kk, kk), d);
+    _mm_storeu_ps(b, _mm_add_ps(_mm_loadu_ps(b), lo));
+    _mm_storeu_ps(b + 4, _mm_add_ps(_mm_loadu_ps(b + 4), hi));
+}
+#endif
 
 }  // namespace
 
@@ -87,14 +98,12 @@ void BlipAddStep(ApuOutput& o, uint64_t time, float left, float right) {
     const float* k = Kernels().taps[(pos >> (32 - kBlipPhaseBits)) & (kBlipPhases - 1)];
     float* b = o.buffer.data() + frame * 2;
 #if defined(__SSE2__)
+    static_assert(kBlipTaps == 16);
     const __m128 d = _mm_setr_ps(left, right, left, right);
-    for (int n = 0; n < kBlipTaps; n += 4) {
-        __m128 kk = _mm_load_ps(k + n);
-        __m128 lo = _mm_mul_ps(_mm_unpacklo_ps(kk, kk), d);
-        __m128 hi = _mm_mul_ps(_mm_unpackhi_ps(kk, kk), d);
-        _mm_storeu_ps(b + n * 2, _mm_add_ps(_mm_loadu_ps(b + n * 2), lo));
-        _mm_storeu_ps(b + n * 2 + 4, _mm_add_ps(_mm_loadu_ps(b + n * 2 + 4), hi));
-    }
+    AddFourTaps(b, k, d);
+    AddFourTaps(b + 8, k + 4, d);
+    AddFourTaps(b + 16, k + 8, d);
+    AddFourTaps(b + 24, k + 12, d);
 #else
     for (int n = 0; n < kBlipTaps; ++n) {
         b[n * 2] += k[n] * left;
@@ -127,12 +136,8 @@ void OutputClear(ApuOutput& o) {
     std::fill(o.buffer.begin(), o.buffer.end(), 0.0f);
     o.offset = 0;
     o.origin = o.synthTime;
-    for (int side = 0; side < 2; ++side) {
-        float held = 0;
-        for (int ch = 0; ch < 4; ++ch) held += float(o.level[ch] * o.gain[ch * 2 + side]);
-        o.sum[side] = held;
-        o.charge[side] = held;
-    }
+    // Whatever the levels held, the capacitor is charged to them: at rest.
+    o.filtered = {0, 0};
 }
 
 void ApuSetOutputRate(Apu& a, double rate) {
