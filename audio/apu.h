@@ -28,6 +28,12 @@
 //     continues without a gap, the levels meeting through band-limited
 //     steps). The design's machine, which stores registers only, calls
 //     ApuRestartFromRegisters instead.
+//
+// Sizes: the emulated state is 152 bytes as VisitState gives it; the output
+// buffer (a std::vector in ApuOutput) holds a quarter of a second of frames,
+// 4,096 at least. Output: 16-bit stereo, four channels at full level and
+// volume reaching about +-30,700; a step sounds 7 frames after its time
+// (the middle of its kernel). One thread at a time.
 #pragma once
 
 #include <array>

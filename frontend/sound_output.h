@@ -33,7 +33,7 @@ namespace wenlo::ui {
 class QueueSteer {
 public:
     static constexpr double kMaxSteer = 0.005;  // of the device's rate
-    static constexpr double kWeight = 0.1;  // of the newest fill in the average
+    static constexpr double kWeight = 0.1;      // of the newest fill in the average
 
     QueueSteer(double targetFrames, double limitFrames) : target_(targetFrames), limit_(limitFrames) {}
     // The queue was (re)started with `frames` in it.
