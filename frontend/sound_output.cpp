@@ -1,0 +1,149 @@
+#include "frontend/sound_output.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace wenlo::ui {
+
+namespace {
+
+constexpr size_t kFrameBytes = 2 * sizeof(int16_t);
+// The device's period: about 5 ms, a power of two of frames.
+constexpr double kPeriodMs = 5.3;
+
+}  // namespace
+
+double QueueSteer::Update(double frames) {
+    average_ += kWeight * (frames - average_);
+    const double error = (target_ - average_) / (limit_ - target_);
+    return 1 + kMaxSteer * std::clamp(2 * error, -1.0, 1.0);
+}
+
+SoundOutput::SoundOutput() {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        problem_ = std::string("no sound: ") + SDL_GetError();
+    } else {
+        SDL_AudioSpec want{}, have{};
+        want.freq = kWantedRate;
+        want.format = AUDIO_S16SYS;
+        want.channels = 2;
+        want.samples = 1;
+        while (want.samples < kWantedRate * kPeriodMs / 1000) want.samples *= 2;
+        want.callback = nullptr;  // the queue
+        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+        if (device_ == 0) {
+            problem_ = std::string("no sound device: ") + SDL_GetError();
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        } else {
+            rate_ = have.freq;
+            queueSteer_ = QueueSteer(double(Frames(kTargetMs)), double(Frames(kMaxQueueMs)));
+            SDL_PauseAudioDevice(device_, 0);
+        }
+    }
+    if (!problem_.empty()) std::fprintf(stderr, "wenlo: %s; playing silently\n", problem_.c_str());
+}
+
+SoundOutput::~SoundOutput() {
+    if (device_ == 0) return;
+    SDL_CloseAudioDevice(device_);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+size_t SoundOutput::QueuedFrames() const {
+    return device_ ? SDL_GetQueuedAudioSize(device_) / kFrameBytes : 0;
+}
+
+void SoundOutput::FrameEnded(audio::Apu& apu) {
+    if (device_ == 0) {
+        if (apu.out.rate != 0) ApuSetOutputRate(apu, 0);
+        return;
+    }
+    if (apu.out.rate == 0) ApuSetOutputRate(apu, rate_);
+    taken_.resize(std::max<size_t>(audio::ApuSamplesReady(apu), 1) * 2);
+    const size_t n = audio::ApuTakeSamples(apu, taken_.data(), taken_.size() / 2);
+    ApuSetOutputRate(apu, Queue(taken_.data(), n));
+}
+
+double SoundOutput::Queue(const int16_t* frames, size_t n) {
+    if (device_ == 0) return 0;
+    if (muted_) {
+        steer_ = 1;
+        return rate_;
+    }
+    size_t queued = QueuedFrames();
+    if (queued == 0) {
+        // Starting, or the queue ran dry: silence first, so that the frames
+        // given find a queue at its target.
+        if (playing_) ++underruns_;
+        const size_t prime = Frames(kTargetMs) > n ? Frames(kTargetMs) - n : 0;
+        if (prime != 0) {
+            std::vector<int16_t> silence(prime * 2, 0);
+            SDL_QueueAudio(device_, silence.data(), uint32_t(prime * kFrameBytes));
+            queued = prime;
+        }
+        queueSteer_.Reset(double(queued + n));
+    }
+    // Past the limit the newest frames are lost (the machine runs faster
+    // than the device plays: fast-forward).
+    const size_t room = Frames(kMaxQueueMs) > queued ? Frames(kMaxQueueMs) - queued : 0;
+    Push(frames, std::min(n, room));
+    playing_ = true;
+
+    steer_ = queueSteer_.Update(double(QueuedFrames()));
+    return rate_ * steer_;
+}
+
+void SoundOutput::Push(const int16_t* frames, size_t n) {
+    if (n == 0) return;
+    const int16_t* out = frames;
+    if (gain_ < 1) {
+        // Fading in after an unmute.
+        const float step = 1.0f / float(std::max<size_t>(Frames(kFadeMs), 1));
+        scratch_.assign(frames, frames + n * 2);
+        for (size_t i = 0; i < n; ++i) {
+            scratch_[i * 2] = int16_t(scratch_[i * 2] * gain_);
+            scratch_[i * 2 + 1] = int16_t(scratch_[i * 2 + 1] * gain_);
+            gain_ = std::min(1.0f, gain_ + step);
+        }
+        out = scratch_.data();
+    }
+    SDL_QueueAudio(device_, out, uint32_t(n * kFrameBytes));
+    // Kept for a fade-out: the unplayed part of the queue is rebuilt from it.
+    const size_t keep = Frames(kMaxQueueMs) * 2;
+    history_.insert(history_.end(), out, out + n * 2);
+    if (history_.size() > keep) history_.erase(history_.begin(), history_.end() - keep);
+}
+
+void SoundOutput::SetMuted(bool muted) {
+    if (muted == muted_) return;
+    muted_ = muted;
+    if (device_ == 0) return;
+    if (!muted) {
+        gain_ = 0;
+        playing_ = false;
+        history_.clear();
+        return;
+    }
+    // What the device has not played yet is the newest `unplayed` frames we
+    // queued: replaced by their first kFadeMs, fading to silence.
+    SDL_LockAudioDevice(device_);
+    const size_t unplayed = std::min(QueuedFrames(), history_.size() / 2);
+    SDL_ClearQueuedAudio(device_);
+    const size_t fade = std::min(unplayed, std::max<size_t>(Frames(kFadeMs), 1));
+    std::vector<int16_t> tail(history_.end() - unplayed * 2, history_.end() - (unplayed - fade) * 2);
+    for (size_t i = 0; i < fade; ++i) {
+        const float g = 1.0f - float(i + 1) / float(fade);
+        tail[i * 2] = int16_t(tail[i * 2] * g);
+        tail[i * 2 + 1] = int16_t(tail[i * 2 + 1] * g);
+    }
+    if (fade != 0) SDL_QueueAudio(device_, tail.data(), uint32_t(fade * kFrameBytes));
+    SDL_UnlockAudioDevice(device_);
+    history_.clear();
+    playing_ = false;
+    steer_ = 1;
+}
+
+}  // namespace wenlo::ui
