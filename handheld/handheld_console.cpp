@@ -42,7 +42,7 @@ bool FolderWritable(const std::string& folder) {
 
 class HandheldConsole final : public Console {
 public:
-    HandheldConsole() : h_(std::make_unique<Handheld>()) { ResetHandheld(*h_); }
+    HandheldConsole() : h_(std::make_unique<Handheld>()) { Blank(); }
     ~HandheldConsole() override { FlushBattery(0, nullptr); }
 
     MachineKind Kind() const override { return MachineKind::Handheld; }
@@ -76,8 +76,9 @@ public:
         *h_ = Handheld{};
         h_->DisplayMode = mode;
         h_->host = host;
-        ResetHandheld(*h_);
+        Blank();
         romPath_.clear();
+        image_.clear();
     }
     bool Loaded() const override { return !romPath_.empty(); }
 
@@ -143,6 +144,13 @@ public:
     }
 
 private:
+    // With no cartridge the slot reads as an open bus (0xFF everywhere), so
+    // a machine run or stepped without one loops harmlessly through RST 38.
+    void Blank() {
+        MbcLoad(*h_, std::vector<uint8_t>(0x8000, 0xFF));
+        ResetHandheld(*h_);
+    }
+
     bool Fail(std::string* error, const std::string& why) {
         if (error) *error = why;
         note_ = "The battery save could not be written: " + why;

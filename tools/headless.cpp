@@ -87,6 +87,13 @@ int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err)
     c.SetHost(host.get());
     c.SetPerUserFolder(PerUserFolder());
 
+    // The sound unit is not yet fed by either machine: a silent file would
+    // look like a result.
+    if (!options.wavPath.empty()) {
+        err << "wenlo-run: --wav: this build plays no sound yet; no WAV file is written\n";
+        return kExitUsage;
+    }
+
     // As the Load ROM command does it: load, reset, run, clear the picture.
     if (c.Start(options.romPath) != LoadRomResult::Loaded) {
         err << "Failed to Load ROM.\n";

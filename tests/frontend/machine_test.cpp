@@ -225,12 +225,15 @@ private slots:
     // handheld, another cartridge on the design's machine.
     void theChoiceIsRememberedPerCartridge() {
         dialogs.openAnswers << romA;
-        FrameScript script(*w);
-        script.After(1, [&] {
-            Handheld()->trigger();
-            script.After(1, [&] { w->mnuCPUStop->trigger(); });
-        });
-        w->mnuFileLoad->trigger();
+        {
+            // Ended before NewWindow below replaces the window it watches.
+            FrameScript script(*w);
+            script.After(1, [&] {
+                Handheld()->trigger();
+                script.After(1, [&] { w->mnuCPUStop->trigger(); });
+            });
+            w->mnuFileLoad->trigger();
+        }
         QVERIFY(OnHandheld());
 
         const QString copy = test::Q(test::MakeTempDir()) + "/renamed.gb";

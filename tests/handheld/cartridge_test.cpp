@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "core/console.h"
 #include "handheld/battery.h"
 #include "handheld/bus.h"
 #include "handheld/state_file.h"
@@ -178,6 +179,25 @@ TEST(HandheldState, RoundTripsAndRefusesWhatIsNotItsOwn) {
     auto other = MakeHandheld(BankedRom(8, 0x03, 0x02));
     EXPECT_FALSE(hh::DeserializeHandheld(*other, file, &why));
     EXPECT_NE(why.find("another cartridge"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace wenlo::test
+
+namespace wenlo::test {
+namespace {
+
+TEST(HandheldConsole, RunsAndStepsWithNoCartridgeAndAfterFreeRom) {
+    const auto console = MakeConsole(MachineKind::Handheld);
+    for (int round = 0; round < 2; ++round) {
+        console->SetRunning(true);
+        console->RunFrame();
+        int32_t cycles = 0;
+        console->DebuggerStep(cycles);
+        EXPECT_GT(cycles, 0);
+        EXPECT_FALSE(console->Loaded());
+        console->Free();
+    }
 }
 
 }  // namespace
