@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(build-essential cmake pkg-config libgtest-dev qt6-base-dev libgl-dev libpng-dev libsdl2-dev sdcc)
+PACKAGES=(build-essential cmake pkg-config libgtest-dev qt6-base-dev libgl-dev libpng-dev zlib1g-dev libsdl2-dev libsndfile1-dev sdcc)
 # Only for some commands (installed by those):
 SANITIZE_PACKAGES=(clang libclang-rt-14-dev)
 # qt6-wayland: runs natively on a Wayland desktop instead of through XWayland.
