@@ -118,10 +118,20 @@ void FetchTiles(const Handheld& h, Planes& planes, int at, int end, unsigned map
     // LCDC bit 4 clear: tile numbers are signed from 0x9000, that is
     // unsigned from 0x8800 with the top bit flipped.
     const unsigned flip = lcdc & 0x10 ? 0 : 0x80;
-    const uint8_t* map = h.vram.data() + mapRow;
     const uint8_t* data = h.vram.data() + (lcdc & 0x10 ? 0 : 0x800) + 2 * fineY;
     if (end <= at) return;
     unsigned tiles = unsigned(end - at + 7) / 8;
+    // The map row read straight from video RAM, or, where the tiles run
+    // past its end and wrap to its start, from a copy of it twice over.
+    column &= 31;
+    const uint8_t* map = h.vram.data() + mapRow;
+    std::array<uint8_t, 64> twice;
+    if (column + tiles > 32) {
+        std::memcpy(twice.data(), map, 32);
+        std::memcpy(twice.data() + 32, map, 32);
+        map = twice.data();
+    }
+    map += column;
     int w = at >> 6;
     const int bits = at & 63;
     const uint64_t keep = bits ? ~uint64_t(0) << (64 - bits) : 0;
@@ -134,7 +144,7 @@ void FetchTiles(const Handheld& h, Planes& planes, int at, int end, unsigned map
         ++w;
     };
     const auto fetch = [&](uint64_t& lo, uint64_t& hi) {
-        const uint8_t* row = data + 16 * (map[column++ & 31] ^ flip);
+        const uint8_t* row = data + 16 * (*map++ ^ flip);
         lo = lo << 8 | row[0];
         hi = hi << 8 | row[1];
     };
