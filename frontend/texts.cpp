@@ -11,7 +11,6 @@ namespace wenlo::ui {
 
 namespace {
 
-std::string Dec(int value) { return std::to_string(value); }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 

@@ -113,7 +113,7 @@ void Daa(Cpu& c) {
 }
 
 [[gnu::always_inline]] inline void Call(Handheld& h, uint16_t target) {
-    Tick(h);  // the internal cycle before the push
+    Pass(h);  // the internal cycle before the push
     Push(h, h.cpu.pc);
     h.cpu.pc = target;
 }
@@ -131,12 +131,12 @@ void Dispatch(Handheld& h) {
         c.haltBug = false;
         --c.pc;
     }
-    Tick(h);
-    Tick(h);
+    Pass(h);
+    Pass(h);
     Write(h, --c.sp, uint8_t(c.pc >> 8));
     const uint8_t pending = h.IE & h.IF & 0x1F;
     Write(h, --c.sp, uint8_t(c.pc));
-    Tick(h);
+    Pass(h);
     if (!pending) {
         c.pc = 0;
         return;
@@ -207,14 +207,14 @@ namespace {
         case 0x13:
         case 0x23:
         case 0x33:  // INC rr  2
-            Tick(h);
+            Pass(h);
             SetPair(h, p, uint16_t(Pair(h, p) + 1));
             break;
         case 0x0B:
         case 0x1B:
         case 0x2B:
         case 0x3B:  // DEC rr  2
-            Tick(h);
+            Pass(h);
             SetPair(h, p, uint16_t(Pair(h, p) - 1));
             break;
         case 0x09:
@@ -222,7 +222,7 @@ namespace {
         case 0x29:
         case 0x39: {  // ADD HL,rr  2
             const uint32_t hl = HL(h), v = Pair(h, p);
-            Tick(h);
+            Pass(h);
             c.r[reg::F] = uint8_t((c.r[reg::F] & kZ) |
                                   Flags(false, false, (hl & 0xFFF) + (v & 0xFFF) > 0xFFF, hl + v > 0xFFFF));
             SetHL(h, uint16_t(hl + v));
@@ -291,7 +291,7 @@ namespace {
             break;
         case 0x18: {  // JR e  3
             const int8_t e = int8_t(Fetch(h));
-            Tick(h);
+            Pass(h);
             c.pc = uint16_t(c.pc + e);
             break;
         }
@@ -301,7 +301,7 @@ namespace {
         case 0x38: {  // JR cc,e  3/2
             const int8_t e = int8_t(Fetch(h));
             if (Condition(h, (op >> 3) & 3)) {
-                Tick(h);
+                Pass(h);
                 c.pc = uint16_t(c.pc + e);
             }
             break;
@@ -324,19 +324,19 @@ namespace {
         case 0xC8:
         case 0xD0:
         case 0xD8:  // RET cc  5/2
-            Tick(h);
+            Pass(h);
             if (Condition(h, (op >> 3) & 3)) {
                 c.pc = Pop(h);
-                Tick(h);
+                Pass(h);
             }
             break;
         case 0xC9:
             c.pc = Pop(h);
-            Tick(h);
+            Pass(h);
             break;  // RET  4
         case 0xD9:
             c.pc = Pop(h);
-            Tick(h);
+            Pass(h);
             c.ime = c.special = true;
             break;  // RETI  4
         case 0xC1:
@@ -353,11 +353,11 @@ namespace {
         case 0xC5:
         case 0xD5:
         case 0xE5:  // PUSH rr  4
-            Tick(h);
+            Pass(h);
             Push(h, Pair(h, p));
             break;
         case 0xF5:
-            Tick(h);
+            Pass(h);
             Push(h, uint16_t(c.r[reg::A] << 8 | c.r[reg::F]));
             break;  // PUSH AF  4
         case 0xC2:
@@ -366,14 +366,14 @@ namespace {
         case 0xDA: {  // JP cc,nn  4/3
             const uint16_t a = Fetch16(h);
             if (Condition(h, (op >> 3) & 3)) {
-                Tick(h);
+                Pass(h);
                 c.pc = a;
             }
             break;
         }
         case 0xC3: {
             const uint16_t a = Fetch16(h);
-            Tick(h);
+            Pass(h);
             c.pc = a;
             break;
         }                                // JP nn  4
@@ -416,19 +416,19 @@ namespace {
         case 0xFA: c.r[reg::A] = Read(h, Fetch16(h)); break;                      // LD A,(nn)  4
         case 0xE8: {                                                              // ADD SP,e  4
             const uint16_t v = SpPlus(h, Fetch(h));
-            Tick(h);
-            Tick(h);
+            Pass(h);
+            Pass(h);
             c.sp = v;
             break;
         }
         case 0xF8: {  // LD HL,SP+e  3
             const uint16_t v = SpPlus(h, Fetch(h));
-            Tick(h);
+            Pass(h);
             SetHL(h, v);
             break;
         }
         case 0xF9:
-            Tick(h);
+            Pass(h);
             c.sp = HL(h);
             break;  // LD SP,HL  2
         case 0xF3:
@@ -477,6 +477,7 @@ void SpecialStep(Handheld& h) {
         Execute(h, Fetch(h));
         if (enable && c.imePending) c.ime = true, c.imePending = false;
     }
+    Catch(h);
     UpdateSpecial(h);
 }
 
@@ -484,6 +485,7 @@ void SpecialStep(Handheld& h) {
 [[gnu::always_inline]] inline void Step(Handheld& h) {
     if (!h.cpu.special) {
         Execute(h, Fetch(h));
+        Catch(h);
         return;
     }
     SpecialStep(h);

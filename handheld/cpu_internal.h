@@ -16,20 +16,37 @@ namespace wenlo::hh::cpu {
 
 constexpr uint8_t kZ = 0x80, kN = 0x40, kH = 0x20, kC = 0x10;
 
-// A machine cycle passes, then the access happens.
-// Cartridge ROM and work RAM straight from their pages; the rest through
-// the bus.
+// A machine cycle passes inside an instruction. What falls due meanwhile
+// (a mode change, a timer overflow) can be seen only through the bus or by
+// the interrupt check after the instruction, so it is served there (Catch)
+// and not at every cycle: cartridge ROM and work RAM look the same whenever.
+[[gnu::always_inline]] inline void Pass(Handheld& h) { h.now += kMachineCycle; }
+[[gnu::always_inline]] inline void Catch(Handheld& h) {
+    if (h.now >= h.nextEvent) ServiceEvents(h);
+}
+
+// A machine cycle passes, then the access happens: cartridge ROM and work
+// RAM straight from their pages, high RAM beside them, the rest through the
+// bus once the events due are served.
 [[gnu::always_inline]] inline uint8_t Read(Handheld& h, uint16_t a) {
-    Tick(h);
+    Pass(h);
     if (const uint8_t* page = h.readPages[a >> 8]) return page[a & 0xFF];
+    if (a >= 0xFF80 && a != 0xFFFF) return h.hram[a - 0xFF80];
+    Catch(h);
     return BusRead(h, a);
 }
 [[gnu::always_inline]] inline void Write(Handheld& h, uint16_t a, uint8_t v) {
-    Tick(h);
-    if (uint8_t* page = h.writePages[a >> 8])
+    Pass(h);
+    if (uint8_t* page = h.writePages[a >> 8]) {
         page[a & 0xFF] = v;
-    else
-        BusWrite(h, a, v);
+        return;
+    }
+    if (a >= 0xFF80 && a != 0xFFFF) {
+        h.hram[a - 0xFF80] = v;
+        return;
+    }
+    Catch(h);
+    BusWrite(h, a, v);
 }
 [[gnu::always_inline]] inline uint8_t Fetch(Handheld& h) { return Read(h, h.cpu.pc++); }
 [[gnu::always_inline]] inline uint16_t Fetch16(Handheld& h) {
