@@ -3,7 +3,11 @@
 // sprites as the hardware chooses and draws them, and the access rules of
 // video RAM and OAM. Caught up lazily: the scheduler calls PpuEvent at the
 // time the unit asked for (Handheld::events[kEventPpu]), and register
-// accesses call PpuCatchUp first.
+// accesses call PpuCatchUp first. Each line goes onto the host's surface
+// (Host::Screen, in Handheld::DisplayMode) as its mode 3 ends; the turns to
+// modes 3 and 0 are taken when the CPU next looks (a register, video RAM or
+// OAM through PpuVramOpen / PpuOamOpen) or the next line starts, so the bus
+// must ask those before every video RAM and OAM access.
 #pragma once
 
 #include <cstdint>
@@ -21,11 +25,13 @@ void PpuEvent(Handheld&);
 // 0xFF40-0xFF4B except 0xFF46 (DMA, handheld/bus.cpp).
 uint8_t PpuRead(Handheld&, uint16_t address);
 void PpuWrite(Handheld&, uint16_t address, uint8_t value);
-// Whether the CPU may reach video RAM / OAM now (modes 3 / 2 and 3 block).
+// Whether the CPU may reach video RAM / OAM now (modes 3 / 2 and 3 block);
+// they bring the unit up to now first.
 bool PpuVramOpen(Handheld&);
 bool PpuOamOpen(Handheld&);
-// Copies the finished picture (Ppu::shades) to the host's surface in the
-// display mode; white when the LCD is off.
+// At a frame's end: the picture is on the surface already; with the LCD
+// off, makes it white (in the display mode, the interlaced grid dots left
+// alone).
 void PpuPresent(Handheld&);
 
 }  // namespace wenlo::hh

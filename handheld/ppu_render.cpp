@@ -1,8 +1,9 @@
 // The handheld's line drawing. A line is built as bit planes, one bit a
 // pixel in the tiles' own layout, so that a tile row goes in as two bytes, a
 // palette is applied to 64 pixels in a handful of word operations, and a
-// sprite is blended in with masks; the shades then go onto the surface four
-// pixels at a time from a table of ready-made colours.
+// sprite is blended in with masks (handheld/ppu_sprites.cpp); the shades
+// then go onto the surface four pixels at a time from a table of ready-made
+// colours.
 #include "handheld/ppu_render.h"
 
 #include <algorithm>
@@ -11,41 +12,12 @@
 #include <cstring>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "handheld/ppu_planes.h"
 #include "video/surface.h"
 
 namespace wenlo::hh {
 
 namespace {
-
-// Bit (x + 64) of a plane, counted from the top bit of word 0, is screen
-// pixel x: word 0 takes what lies left of the screen (a scrolled first tile,
-// a sprite at X < 8), words 1 and 2 and the upper half of word 3 the screen,
-// the rest what lies right of it. Each byte of a word holds eight pixels as
-// a tile row does, the leftmost in its top bit.
-constexpr int kPlaneWords = 4;
-constexpr int kScreenBit = 64;
-
-struct Planes {
-    std::array<uint64_t, kPlaneWords> lo{}, hi{};
-};
-
-// Tile row bytes as they are, and mirrored for a flipped sprite.
-constexpr std::array<uint8_t, 256> kIdentity = [] {
-    std::array<uint8_t, 256> table{};
-    for (int b = 0; b < 256; ++b) table[b] = uint8_t(b);
-    return table;
-}();
-constexpr std::array<uint8_t, 256> kReversed = [] {
-    std::array<uint8_t, 256> table{};
-    for (int b = 0; b < 256; ++b)
-        for (int i = 0; i < 8; ++i)
-            if (b & (1 << i)) table[b] |= uint8_t(0x80 >> i);
-    return table;
-}();
 
 // The colours of four neighbouring pixels by their shade quad: bits 3-0 the
 // low and bits 7-4 the high bits of their shades, the leftmost pixel in bits
@@ -76,37 +48,6 @@ constexpr std::array<Quad2, 256> kQuads2 = [] {
     return table;
 }();
 
-// A palette register as a shade plane bit's function of the colour's bits
-// (lo, hi), in the form d ^ (lo & a) ^ (hi & b) ^ (lo & hi & c), each mask
-// all ones or all zeros: a few word operations give 64 pixels' shades.
-struct PlaneForm {
-    uint64_t a, b, c, d;
-};
-struct PaletteForm {
-    PlaneForm lo, hi;
-};
-
-constexpr PlaneForm MakePlaneForm(int t0, int t1, int t2, int t3) {
-    const auto all = [](int bit) { return bit & 1 ? ~uint64_t(0) : uint64_t(0); };
-    return {all(t0 ^ t1), all(t0 ^ t2), all(t0 ^ t1 ^ t2 ^ t3), all(t0)};
-}
-
-constexpr std::array<PaletteForm, 256> kPaletteForms = [] {
-    std::array<PaletteForm, 256> table{};
-    for (int p = 0; p < 256; ++p) {
-        table[p].lo = MakePlaneForm(p, p >> 2, p >> 4, p >> 6);
-        table[p].hi = MakePlaneForm(p >> 1, p >> 3, p >> 5, p >> 7);
-    }
-    return table;
-}();
-
-inline void ApplyPalette(const PaletteForm& f, uint64_t lo, uint64_t hi, uint64_t& shadeLo,
-                         uint64_t& shadeHi) {
-    const uint64_t both = lo & hi;
-    shadeLo = f.lo.d ^ (lo & f.lo.a) ^ (hi & f.lo.b) ^ (both & f.lo.c);
-    shadeHi = f.hi.d ^ (lo & f.hi.a) ^ (hi & f.hi.b) ^ (both & f.hi.c);
-}
-
 // One map row's tiles into the colour planes from bit `at` on, enough to
 // reach bit `end` (the screen's right edge, or where the window begins); the
 // bits before `at` keep what they hold (the background left of the window).
@@ -118,10 +59,20 @@ void FetchTiles(const Handheld& h, Planes& planes, int at, int end, unsigned map
     // LCDC bit 4 clear: tile numbers are signed from 0x9000, that is
     // unsigned from 0x8800 with the top bit flipped.
     const unsigned flip = lcdc & 0x10 ? 0 : 0x80;
-    const uint8_t* map = h.vram.data() + mapRow;
     const uint8_t* data = h.vram.data() + (lcdc & 0x10 ? 0 : 0x800) + 2 * fineY;
     if (end <= at) return;
     unsigned tiles = unsigned(end - at + 7) / 8;
+    // The map row read straight from video RAM, or, where the tiles run
+    // past its end and wrap to its start, from a copy of it twice over.
+    column &= 31;
+    const uint8_t* map = h.vram.data() + mapRow;
+    std::array<uint8_t, 64> twice;
+    if (column + tiles > 32) {
+        std::memcpy(twice.data(), map, 32);
+        std::memcpy(twice.data() + 32, map, 32);
+        map = twice.data();
+    }
+    map += column;
     int w = at >> 6;
     const int bits = at & 63;
     const uint64_t keep = bits ? ~uint64_t(0) << (64 - bits) : 0;
@@ -134,7 +85,7 @@ void FetchTiles(const Handheld& h, Planes& planes, int at, int end, unsigned map
         ++w;
     };
     const auto fetch = [&](uint64_t& lo, uint64_t& hi) {
-        const uint8_t* row = data + 16 * (map[column++ & 31] ^ flip);
+        const uint8_t* row = data + 16 * (*map++ ^ flip);
         lo = lo << 8 | row[0];
         hi = hi << 8 | row[1];
     };
@@ -151,75 +102,6 @@ void FetchTiles(const Handheld& h, Planes& planes, int at, int end, unsigned map
     if (w < kPlaneWords) {
         planes.lo[w] = spillLo;
         planes.hi[w] = spillHi;
-    }
-}
-
-// The sprites of a line, layered before any palette is applied: the colours
-// of the pixels they show (never colour 0, so they also tell where sprites
-// show), which of them use OBP1, and the pixels some sprite has taken from
-// those below it (whether it then shows or lets the background through).
-struct SpriteLayer {
-    std::array<uint64_t, kPlaneWords> lo{}, hi{}, second{}, taken{};
-};
-
-// One word of a sprite's row into the layer; `under`: the pixels it may
-// show on (all, or the background's colour 0 ones).
-inline void LayerSprite(SpriteLayer& s, int w, uint64_t lo, uint64_t hi, uint64_t under, uint64_t second) {
-    const uint64_t opaque = lo | hi;
-    const uint64_t shows = opaque & ~s.taken[w] & under;
-    s.taken[w] |= opaque;
-    s.lo[w] |= lo & shows;
-    s.hi[w] |= hi & shows;
-    s.second[w] |= shows & second;
-}
-
-// The chosen sprites over the line, the highest priority first (the order
-// the OAM search left them in), then their palettes, a word at a time.
-void DrawSprites(const Handheld& h, const Planes& colour, Planes& shade) {
-    const Ppu& p = h.ppu;
-    const unsigned height = p.lcdc & 0x04 ? 16 : 8, tileMask = height == 16 ? 0xFE : 0xFF;
-    SpriteLayer layer;
-    for (int k = 0; k < p.spriteCount; ++k) {
-        uint32_t entry;  // Y, X, tile, attributes
-        std::memcpy(&entry, &h.oam[4 * (p.sprites[k] & 0xFF)], 4);
-        const unsigned x = entry >> 8 & 0xFF, attr = entry >> 24;
-        unsigned row = p.ly + 16u - (entry & 0xFF);
-        // X 0 and X 168 on are wholly off the screen.
-        if (row >= height || x - 1 >= 167) continue;
-        if (attr & 0x40) row ^= height - 1;
-        const uint8_t* data = &h.vram[16 * (entry >> 16 & tileMask) + 2 * row];
-        const uint8_t* order = attr & 0x20 ? kReversed.data() : kIdentity.data();
-        const uint64_t lo = order[data[0]], hi = order[data[1]];
-        const uint64_t second = attr & 0x10 ? ~uint64_t(0) : 0;
-        const bool behind = attr & 0x80;
-        // Pixel x - 8 is plane bit x + 56; a row may run into the next word.
-        const int at = int(x) + kScreenBit - 8, w = at >> 6, bit = at & 63;
-        LayerSprite(layer, w, lo << 56 >> bit, hi << 56 >> bit,
-                    behind ? ~(colour.lo[w] | colour.hi[w]) : ~uint64_t(0), second);
-        if (bit > 56)
-            LayerSprite(layer, w + 1, lo << (120 - bit), hi << (120 - bit),
-                        behind ? ~(colour.lo[w + 1] | colour.hi[w + 1]) : ~uint64_t(0), second);
-    }
-    const PaletteForm& obp0 = kPaletteForms[p.obp0];
-    const PaletteForm& obp1 = kPaletteForms[p.obp1];
-    for (int w = 1; w < kPlaneWords; ++w) {
-        const uint64_t shows = layer.lo[w] | layer.hi[w], second = layer.second[w];
-        if (!shows) continue;
-        uint64_t lo = 0, hi = 0;
-        if (second != shows) ApplyPalette(obp0, layer.lo[w], layer.hi[w], lo, hi);
-        if (second) {
-            uint64_t lo1, hi1;
-            ApplyPalette(obp1, layer.lo[w], layer.hi[w], lo1, hi1);
-            if (second == shows) {
-                lo = lo1;
-                hi = hi1;
-            } else {
-                lo ^= (lo ^ lo1) & second;
-                hi ^= (hi ^ hi1) & second;
-            }
-        }
-        shade.lo[w] = (shade.lo[w] & ~shows) | (lo & shows);
-        shade.hi[w] = (shade.hi[w] & ~shows) | (hi & shows);
     }
 }
 
@@ -309,88 +191,11 @@ void Put(Surface& s, int y, const Planes& shade) {
         PutLineClipped<Mode>(s, y, shade);
 }
 
-// Bit i set: OAM entry i's rows cover the line, that is line - Y (line =
-// LY + 16, both mod 256) is less than the sprite height. Sixteen bytes of
-// OAM (four entries) at a time where the host has the vector instructions.
-uint64_t SpritesOnLine(const uint8_t* oam, uint8_t line, uint8_t height) {
-    uint64_t rows = 0;
-#if defined(__SSE2__)
-    // The forty Y bytes (every fourth) packed into 40 bytes of three
-    // vectors, then compared sixteen at a time.
-    const auto entries = [oam](int k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(oam + 16 * k));
-        return _mm_and_si128(v, _mm_set1_epi32(0xFF));
-    };
-    const auto words = [&](int k) { return _mm_packs_epi32(entries(k), entries(k + 1)); };
-    const __m128i lines = _mm_set1_epi8(char(line)), last = _mm_set1_epi8(char(height - 1));
-    const auto covered = [&](__m128i y) {
-        const __m128i into = _mm_sub_epi8(lines, y);
-        return uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(into, last), into))));
-    };
-    rows = covered(_mm_packus_epi16(words(0), words(2)));
-    rows |= covered(_mm_packus_epi16(words(4), words(6))) << 16;
-    rows |= (covered(_mm_packus_epi16(words(8), _mm_setzero_si128())) & 0xFF) << 32;
-#else
-    for (int i = 0; i < 40; ++i)
-        if (uint8_t(line - oam[4 * i]) < height) rows |= uint64_t(1) << i;
-#endif
-    return rows;
-}
-
 Surface* Screen(const Handheld& h) {
     return h.host && h.DisplayMode <= Mode2x2Interlaced ? h.host->Screen : nullptr;
 }
 
 }  // namespace
-
-int PpuSelectSprites(Handheld& h) {
-    Ppu& p = h.ppu;
-    if (!(p.lcdc & 0x02)) {
-        p.spriteCount = 0;
-        p.spriteRows = 0;
-        p.spriteDots = 0;
-        return 0;
-    }
-    const unsigned height = p.lcdc & 0x04 ? 16 : 8, fine = p.scx & 7u;
-    uint64_t rows = SpritesOnLine(h.oam.data(), uint8_t(p.ly + 16), uint8_t(height));
-    // Sprites are taller than a line: mostly the line before chose the same
-    // ones, already in order and their fetches counted.
-    if (rows == p.spriteRows && fine == p.spriteFine) {
-        int k = 0;
-        while (k < p.spriteCount && h.oam[4 * (p.sprites[k] & 0xFF) + 1] == p.sprites[k] >> 8) ++k;
-        if (k == p.spriteCount) return p.spriteDots;
-    }
-    p.spriteRows = rows;
-    p.spriteFine = uint8_t(fine);
-    // Ten at most, in OAM order, then put in priority order: by X, then by
-    // OAM entry.
-    int n = 0;
-    std::array<uint16_t, 10>& keys = p.sprites;
-    while (rows) {
-        const unsigned entry = unsigned(std::countr_zero(rows));
-        rows &= rows - 1;
-        const uint16_t key = uint16_t(h.oam[4 * entry + 1] << 8 | entry);
-        int i = n;
-        for (; i > 0 && keys[i - 1] > key; --i) keys[i] = keys[i - 1];
-        keys[i] = key;
-        if (++n == 10) break;
-    }
-    p.spriteCount = uint8_t(n);
-    // Each fetch waits for the background fetch: up to five dots more for
-    // the first sprite in a background tile (the leftmost, so the largest
-    // wait), by how far into the tile it starts; five at X 0.
-    static constexpr uint8_t kWait[8] = {5, 4, 3, 2, 1, 0, 0, 0};
-    int dots = 0;
-    unsigned lastTile = ~0u;
-    for (int k = 0; k < n; ++k) {
-        const unsigned x = keys[k] >> 8, at = x + fine, tile = at >> 3;
-        if (x >= 168) break;
-        dots += 6 + (tile == lastTile ? 0 : x == 0 ? 5 : kWait[at & 7]);
-        lastTile = tile;
-    }
-    p.spriteDots = uint8_t(dots);
-    return dots;
-}
 
 void PpuDrawLine(Handheld& h, bool window) {
     Surface* s = Screen(h);
@@ -416,7 +221,7 @@ void PpuDrawLine(Handheld& h, bool window) {
         }
         for (int w = 1; w < kPlaneWords; ++w)
             ApplyPalette(kPaletteForms[bgp], colour.lo[w], colour.hi[w], shade.lo[w], shade.hi[w]);
-        if ((p.lcdc & 0x02) && p.spriteCount) DrawSprites(h, colour, shade);
+        if ((p.lcdc & 0x02) && p.spriteCount) PpuDrawSprites(h, colour, shade);
     }
     switch (h.DisplayMode) {
         case Mode1x1: Put<Mode1x1>(*s, p.ly, shade); break;

@@ -47,6 +47,9 @@ TEST_P(PpuPicture, BackgroundScrollMapsAndTileData) {
         {"scrolled tile, right of it", 0x91, 3, 2, 5, 5, 0},
         {"scrolled tile, below it", 0x91, 3, 2, 4, 6, 0},
         {"wraps at 256", 0x91, 0, 0, 0, 0, 3},
+        {"the map row wraps to its start", 0x91, 250, 0, 6, 0, 3},
+        {"the map row wraps: left of it", 0x91, 250, 0, 5, 0, 0},
+        {"the map row wraps: right of it", 0x91, 250, 0, 14, 0, 0},
         {"map 0x9C00", 0x99, 0, 0, 0, 0, 1},
         {"tile data from 0x8800, signed", 0x81, 0, 0, 8, 0, 2},
     };
