@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/apu.h"
 #include "core/cartridge.h"
 #include "core/machine.h"
 
@@ -105,6 +106,13 @@ public:
     // wrote it at least `quietFrames` frames ago (0: now, if written at all).
     // Returns false with a reason when the file could not be written.
     virtual bool FlushBattery(uint64_t quietFrames, std::string* error) = 0;
+
+    // The sound unit the machine feeds (audio/apu.h says who calls what).
+    // Its output is off (rate 0) until the caller sets a rate: a console
+    // nobody listens to synthesises nothing. After RunFrame or a frame of
+    // Run, the unit has been brought up to the frame's end, so its samples
+    // can be taken.
+    virtual audio::Apu& Sound() = 0;
 };
 
 // A console of the given kind. The design's machine may be one the caller

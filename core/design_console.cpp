@@ -71,10 +71,12 @@ public:
     std::string TakeNote() override { return {}; }
     std::vector<uint8_t> SerialBytes() const override { return {}; }
     bool FlushBattery(uint64_t, std::string*) override { return true; }  // no battery file here
+    audio::Apu& Sound() override { return apu_; }
 
 private:
     std::unique_ptr<Machine> owned_;
     Machine& m_;
+    audio::Apu apu_;  // beside the record: the machine's state file keeps only the registers
 };
 
 }  // namespace

@@ -228,7 +228,10 @@ private:
         }
     }
 
+    audio::Apu& Sound() override { return apu_; }
+
     std::unique_ptr<Handheld> h_;
+    audio::Apu apu_;
     std::vector<uint8_t> image_;
     std::string romPath_;
     std::string perUser_;
