@@ -40,7 +40,7 @@ void WriteIo(Handheld& h, uint16_t a, uint8_t v) {
     if (a >= 0xFF04 && a <= 0xFF07) return TimerWrite(h, a, v);
     if (a == kIF) {
         h.IF = v & 0x1F;
-        h.cpu.special = true;
+        Attend(h);
         return;
     }
     if (a >= 0xFF10 && a <= 0xFF3F) {
@@ -66,7 +66,7 @@ void WriteIo(Handheld& h, uint16_t a, uint8_t v) {
     }
     if (a == kIE) {
         h.IE = v;
-        h.cpu.special = true;
+        Attend(h);
     }
 }
 
@@ -92,6 +92,18 @@ void RefreshMemoryMap(Handheld& h) {
         h.readPages[size_t(page)] = p;
         h.writePages[size_t(page)] = p;
     }
+}
+
+CodeWindow CodeWindowAt(const Handheld& h, uint16_t pc) {
+    if (pc >= 0xFF80 && pc != 0xFFFF) return {h.hram.data(), 0xFF80, 0x7F};
+    const uint8_t* page = h.readPages[pc >> 8];  // null during DMA: everything else through the bus
+    if (!page) return {};
+    if (pc < 0x8000) {
+        const uint32_t lo = pc & 0xC000;
+        return {h.rom.data() + (lo ? h.mbc.rom1 : h.mbc.rom0), lo, 0x4000};
+    }
+    if (pc < 0xE000) return {h.wram.data(), 0xC000, 0x2000};
+    return {h.wram.data(), 0xE000, 0x1E00};  // the echo, up to OAM
 }
 
 void DmaCatchUp(Handheld& h) {

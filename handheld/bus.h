@@ -21,6 +21,17 @@ uint8_t PeekByte(const Handheld&, uint16_t address);
 // and DMA (which leaves only the I/O page and high RAM to the CPU).
 void RefreshMemoryMap(Handheld&);
 
+// A stretch of memory the CPU can run code from without the bus: address
+// a in [lo, lo + size) reads code[a - lo]. size 0: none here.
+struct CodeWindow {
+    const uint8_t* code = nullptr;
+    uint32_t lo = 0, size = 0;
+};
+// The window around pc: a ROM bank, work RAM, its echo or high RAM, as the
+// CPU may read them directly now (none during DMA but high RAM). Valid until
+// the next bus access (a bank switch, DMA) or event.
+CodeWindow CodeWindowAt(const Handheld&, uint16_t pc);
+
 // OAM DMA brought up to now (bytes copied as their machine cycles passed).
 void DmaCatchUp(Handheld&);
 

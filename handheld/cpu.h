@@ -27,12 +27,11 @@ void CpuRun(Handheld&, uint64_t limit);
 // outside the CPU (a key ending STOP, IE or IF written, a state loaded).
 inline void UpdateSpecial(Handheld& h) {
     const Cpu& c = h.cpu;
-    h.cpu.special =
-        c.halted || c.stopped || c.locked || c.haltBug || c.imePending || (c.ime && (h.IE & h.IF & 0x1F));
+    if (c.halted || c.stopped || c.locked || c.haltBug || c.imePending || (c.ime && (h.IE & h.IF & 0x1F)))
+        Attend(h);
+    else
+        h.cpu.special = false;
 }
-
-// Runs one CB-prefixed instruction; the prefix is already fetched.
-void ExecuteCB(Handheld&);
 
 // The debugger's six-line register dump, laid out as the design's machine's
 // (core/debugger.h).

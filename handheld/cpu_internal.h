@@ -1,4 +1,4 @@
-// Internal to the handheld's CPU (cpu.cpp, cpu_cb.cpp) and their tests: the
+// Internal to the handheld's CPU (cpu.cpp and the headers beside it): the
 // timed memory accesses and the flag helpers.
 #pragma once
 
@@ -16,50 +16,95 @@ namespace wenlo::hh::cpu {
 
 constexpr uint8_t kZ = 0x80, kN = 0x40, kH = 0x20, kC = 0x10;
 
+// The CPU at work: the clock and the program counter in host registers.
+// Kept in the record, they would be reloaded after every store the CPU
+// makes through a page pointer (a byte store may alias them) and stored
+// back after every cycle; here they go back (Save) only where something
+// outside the CPU looks: before a bus access or an event, and when the CPU
+// stops. A Core lives inside one inlined run of instructions: its address
+// never leaves, or the copies would stay in memory after all.
+// The code window (bus.h) is the stretch pc ran in last: opcodes and their
+// operands come from it without the page table while pc stays inside, and
+// it is given up at every bus access, which may switch banks or start DMA.
+struct Core {
+    Handheld& h;
+    Cpu& c;
+    uint64_t now;
+    uint16_t pc;
+    CodeWindow window;
+    [[gnu::always_inline]] explicit Core(Handheld& handheld)
+        : h(handheld), c(handheld.cpu), now(handheld.now), pc(handheld.cpu.pc) {}
+    [[gnu::always_inline]] void Save() {
+        h.now = now;
+        c.pc = pc;
+    }
+};
+
 // A machine cycle passes inside an instruction. What falls due meanwhile
 // (a mode change, a timer overflow) can be seen only through the bus or by
 // the interrupt check after the instruction, so it is served there (Catch)
 // and not at every cycle: cartridge ROM and work RAM look the same whenever.
-[[gnu::always_inline]] inline void Pass(Handheld& h) { h.now += kMachineCycle; }
+[[gnu::always_inline]] inline void Pass(Core& x) { x.now += kMachineCycle; }
 [[gnu::always_inline]] inline void Catch(Handheld& h) {
     if (h.now >= h.nextEvent) ServiceEvents(h);
 }
 
 // A machine cycle passes, then the access happens: cartridge ROM and work
 // RAM straight from their pages, high RAM beside them, the rest through the
-// bus once the events due are served.
-[[gnu::always_inline]] inline uint8_t Read(Handheld& h, uint16_t a) {
-    Pass(h);
-    if (const uint8_t* page = h.readPages[a >> 8]) return page[a & 0xFF];
-    if (a >= 0xFF80 && a != 0xFFFF) return h.hram[a - 0xFF80];
-    Catch(h);
-    return BusRead(h, a);
+// bus once the clock is written back and the events due are served.
+[[gnu::always_inline]] inline uint8_t Read(Core& x, uint16_t a) {
+    Pass(x);
+    if (const uint8_t* page = x.h.readPages[a >> 8]) return page[a & 0xFF];
+    if (a >= 0xFF80 && a != 0xFFFF) return x.h.hram[a - 0xFF80];
+    x.h.now = x.now;
+    x.window.size = 0;
+    Catch(x.h);
+    return BusRead(x.h, a);
 }
-[[gnu::always_inline]] inline void Write(Handheld& h, uint16_t a, uint8_t v) {
-    Pass(h);
-    if (uint8_t* page = h.writePages[a >> 8]) {
+[[gnu::always_inline]] inline void Write(Core& x, uint16_t a, uint8_t v) {
+    Pass(x);
+    if (uint8_t* page = x.h.writePages[a >> 8]) {
         page[a & 0xFF] = v;
         return;
     }
     if (a >= 0xFF80 && a != 0xFFFF) {
-        h.hram[a - 0xFF80] = v;
+        x.h.hram[a - 0xFF80] = v;
         return;
     }
-    Catch(h);
-    BusWrite(h, a, v);
+    x.h.now = x.now;
+    x.window.size = 0;
+    Catch(x.h);
+    BusWrite(x.h, a, v);
 }
-[[gnu::always_inline]] inline uint8_t Fetch(Handheld& h) { return Read(h, h.cpu.pc++); }
-[[gnu::always_inline]] inline uint16_t Fetch16(Handheld& h) {
-    const uint8_t lo = Fetch(h);
-    return uint16_t(lo | Fetch(h) << 8);
+// The byte at pc (and the next), from the code window when it holds them.
+[[gnu::always_inline]] inline bool InWindow(Core& x, uint32_t bytes) {
+    if (uint32_t(x.pc - x.window.lo) + bytes <= x.window.size) return true;
+    x.window = CodeWindowAt(x.h, x.pc);
+    return uint32_t(x.pc - x.window.lo) + bytes <= x.window.size;
 }
-[[gnu::always_inline]] inline void Push(Handheld& h, uint16_t v) {
-    Write(h, --h.cpu.sp, uint8_t(v >> 8));
-    Write(h, --h.cpu.sp, uint8_t(v));
+[[gnu::always_inline]] inline uint8_t Fetch(Core& x) {
+    if (!InWindow(x, 1)) [[unlikely]]
+        return Read(x, x.pc++);
+    Pass(x);
+    return x.window.code[uint32_t(x.pc++ - x.window.lo)];
 }
-[[gnu::always_inline]] inline uint16_t Pop(Handheld& h) {
-    const uint8_t lo = Read(h, h.cpu.sp++);
-    return uint16_t(lo | Read(h, h.cpu.sp++) << 8);
+[[gnu::always_inline]] inline uint16_t Fetch16(Core& x) {
+    if (!InWindow(x, 2)) [[unlikely]] {
+        const uint8_t lo = Read(x, x.pc++);
+        return uint16_t(lo | Read(x, x.pc++) << 8);
+    }
+    const uint8_t* p = x.window.code + uint32_t(x.pc - x.window.lo);
+    x.now += 2 * kMachineCycle;
+    x.pc = uint16_t(x.pc + 2);
+    return uint16_t(p[0] | p[1] << 8);
+}
+[[gnu::always_inline]] inline void Push(Core& x, uint16_t v) {
+    Write(x, --x.c.sp, uint8_t(v >> 8));
+    Write(x, --x.c.sp, uint8_t(v));
+}
+[[gnu::always_inline]] inline uint16_t Pop(Core& x) {
+    const uint8_t lo = Read(x, x.c.sp++);
+    return uint16_t(lo | Read(x, x.c.sp++) << 8);
 }
 
 [[gnu::always_inline]] inline uint8_t Flags(bool z, bool n, bool hc, bool c) {
@@ -77,12 +122,12 @@ constexpr uint8_t kZ = 0x80, kN = 0x40, kH = 0x20, kC = 0x10;
     h.cpu.r[reg::L] = uint8_t(v);
 }
 // Operand r read and written, (HL) through the bus in its own cycle.
-[[gnu::always_inline]] inline uint8_t GetR(Handheld& h, int r) { return r == 6 ? Read(h, HL(h)) : Reg(h, r); }
-[[gnu::always_inline]] inline void SetR(Handheld& h, int r, uint8_t v) {
+[[gnu::always_inline]] inline uint8_t GetR(Core& x, int r) { return r == 6 ? Read(x, HL(x.h)) : Reg(x.h, r); }
+[[gnu::always_inline]] inline void SetR(Core& x, int r, uint8_t v) {
     if (r == 6)
-        Write(h, HL(h), v);
+        Write(x, HL(x.h), v);
     else
-        Reg(h, r) = v;
+        Reg(x.h, r) = v;
 }
 
 }  // namespace wenlo::hh::cpu

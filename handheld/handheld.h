@@ -129,20 +129,20 @@ struct Mbc {
 struct Ppu {
     uint8_t lcdc = 0x91, stat = 0x85, scy = 0, scx = 0, ly = 0, lyc = 0;
     uint8_t bgp = 0xFC, obp0 = 0xFF, obp1 = 0xFF, wy = 0, wx = 0;
-    uint8_t mode = 1;                   // STAT mode the CPU sees now
-    uint8_t line = 153;                 // the line under way, 0-153 (LY reads 0 for most of 153)
-    uint8_t phase = 0;                  // what the step at nextAt does (handheld/ppu.cpp)
-    uint64_t lineStart = 0;             // time the current line began
-    uint64_t nextAt = 0;                // time of the next step (the scheduler's kEventPpu)
-    uint64_t mode3At = kNever;          // this line's mode 3 begins; kNever: begun, or none
-    uint64_t mode0At = kNever;          // its mode 0 begins (the line is drawn); kNever: as mode3At
-    bool statLine = false;              // the shared LCD-status interrupt line
-    bool frameReady = false;            // VBlank began: a picture is complete
-    bool skipFrame = false;             // the first frame after the LCD is turned on is not shown
-    bool firstLine = false;             // line 0 after turn-on: mode 0 in place of 2, no mode interrupt
-    uint8_t windowLine = 0;             // the window's own line counter
-    bool windowSeen = false;            // WY matched LY this frame
-    uint16_t mode3Length = 172;         // dots of this line's mode 3
+    uint8_t mode = 1;                    // STAT mode the CPU sees now
+    uint8_t line = 153;                  // the line under way, 0-153 (LY reads 0 for most of 153)
+    uint8_t phase = 0;                   // what the step at nextAt does (handheld/ppu.cpp)
+    uint64_t lineStart = 0;              // time the current line began
+    uint64_t nextAt = 0;                 // time of the next step (the scheduler's kEventPpu)
+    uint64_t mode3At = kNever;           // this line's mode 3 begins; kNever: begun, or none
+    uint64_t mode0At = kNever;           // its mode 0 begins (the line is drawn); kNever: as mode3At
+    bool statLine = false;               // the shared LCD-status interrupt line
+    bool frameReady = false;             // VBlank began: a picture is complete
+    bool skipFrame = false;              // the first frame after the LCD is turned on is not shown
+    bool firstLine = false;              // line 0 after turn-on: mode 0 in place of 2, no mode interrupt
+    uint8_t windowLine = 0;              // the window's own line counter
+    bool windowSeen = false;             // WY matched LY this frame
+    uint16_t mode3Length = 172;          // dots of this line's mode 3
     uint8_t spriteCount = 0;             // sprites chosen for this line by the OAM search
     std::array<uint16_t, 10> sprites{};  // they by priority: X << 8 | OAM entry, lowest first
     uint64_t spriteRows = 0;             // bit n: entry n covered the line searched last
@@ -154,6 +154,10 @@ struct Handheld {
     uint64_t now = 0;        // clock cycles since power-on
     uint64_t nextEvent = 0;  // the earliest of events (Tick services it)
     uint64_t stopAt = 0;     // CpuRun's end: its limit, or 0 once a picture is complete
+    // CpuRun's plain loop runs instructions while now < runUntil (at most
+    // nextEvent and stopAt): whatever needs the CPU to look (an interrupt
+    // requested, EI, the frame completed) lowers it (Attend). Never saved.
+    uint64_t runUntil = 0;
     std::array<uint64_t, kEventCount> events{};
 
     Cpu cpu;
@@ -196,6 +200,13 @@ struct Handheld {
     std::array<const uint8_t*, 256> readPages{};
     std::array<uint8_t*, 256> writePages{};
 };
+
+// Cpu::special set, and the CPU's plain loop told to look at it before its
+// next instruction.
+inline void Attend(Handheld& h) {
+    h.cpu.special = true;
+    h.runUntil = 0;
+}
 
 // Power-on as the boot program leaves the DMG-ABC: registers, I/O, cleared
 // RAM (cartridge RAM is kept: the battery's). Keeps the cartridge.

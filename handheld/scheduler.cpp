@@ -18,7 +18,7 @@ void ServiceEvents(Handheld& h) {
         switch (due) {
             case kEventPpu:
                 PpuEvent(h);
-                if (h.ppu.frameReady) h.stopAt = 0;  // CpuRun ends the frame here
+                if (h.ppu.frameReady) h.stopAt = h.runUntil = 0;  // CpuRun ends the frame here
                 break;
             case kEventTimer: TimerCatchUp(h); break;
             case kEventSerial: SerialEvent(h); break;

@@ -24,6 +24,7 @@ inline void Schedule(Handheld& h, Event e, uint64_t at) {
     for (int i = 1; i < kEventCount; ++i)
         if (h.events[i] < next) next = h.events[i];
     h.nextEvent = next;
+    if (next < h.runUntil) h.runUntil = next;
 }
 
 // One machine cycle passes.
@@ -35,7 +36,7 @@ inline void Tick(Handheld& h) {
 // Requests interrupt bits (IF).
 inline void RequestInterrupt(Handheld& h, uint8_t bits) {
     h.IF |= bits;
-    h.cpu.special = true;  // the CPU looks at it before its next instruction
+    Attend(h);  // the CPU looks at it before its next instruction
 }
 
 // Runs instructions until a picture is complete (VBlank began), or for a

@@ -1,27 +1,27 @@
-// The CB-prefixed instructions: rotates and shifts, BIT, RES and SET, the
+// Internal to the handheld's CPU (cpu.cpp): the CB-prefixed instructions,
+// inlined into the main table. Rotates and shifts, BIT, RES and SET: the
 // operation in bits 3-7 of the second byte and the operand in bits 0-2.
 // Register operands take 2 machine cycles; (HL) takes 4 (BIT: 3, it writes
 // nothing back).
-#include "handheld/cpu.h"
+#pragma once
+
 #include "handheld/cpu_internal.h"
 
-namespace wenlo::hh {
+namespace wenlo::hh::cpu {
 
-using namespace cpu;
-
-void ExecuteCB(Handheld& h) {
-    Cpu& c = h.cpu;
-    const uint8_t op = Fetch(h);
+[[gnu::always_inline]] inline void ExecuteCB(Core& x) {
+    Cpu& c = x.c;
+    const uint8_t op = Fetch(x);
     c.cbOpcode = op;
     const int r = op & 7;
     const int bit = (op >> 3) & 7;
-    const uint8_t v = GetR(h, r);
+    const uint8_t v = GetR(x, r);
     switch (op >> 6) {
         case 1:  // BIT b,r
             c.r[reg::F] = uint8_t((c.r[reg::F] & kC) | Flags(!(v >> bit & 1), false, true, false));
             return;
-        case 2: SetR(h, r, uint8_t(v & ~(1u << bit))); return;  // RES b,r
-        case 3: SetR(h, r, uint8_t(v | 1u << bit)); return;     // SET b,r
+        case 2: SetR(x, r, uint8_t(v & ~(1u << bit))); return;  // RES b,r
+        case 3: SetR(x, r, uint8_t(v | 1u << bit)); return;     // SET b,r
         default: break;
     }
     const bool carryIn = c.r[reg::F] & kC;
@@ -38,7 +38,7 @@ void ExecuteCB(Handheld& h) {
         default: result = uint8_t(v >> 1), carry = v & 1; break;                // SRL
     }
     c.r[reg::F] = Flags(result == 0, false, false, carry);
-    SetR(h, r, result);
+    SetR(x, r, result);
 }
 
-}  // namespace wenlo::hh
+}  // namespace wenlo::hh::cpu
