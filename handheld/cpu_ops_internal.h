@@ -8,40 +8,48 @@
 
 namespace wenlo::hh::cpu {
 
+// The half-carry and carry of an 8-bit addition or subtraction (carry in
+// included) from its operands and its 9-bit result: bit 4 of a ^ v ^ r is
+// the carry into bit 4, bit 8 of r the carry out (or the borrow, for a
+// negative r). Straight bit moves: the host's compares and flag sets would
+// cost twice as much.
+[[gnu::always_inline]] inline uint8_t CarryFlags(unsigned a, unsigned v, unsigned r) {
+    return uint8_t(((a ^ v ^ r) & 0x10) << 1 | (r >> 4 & 0x10));
+}
+[[gnu::always_inline]] inline uint8_t ZeroFlag(uint8_t v) { return v == 0 ? kZ : 0; }
+
 // ADD ADC SUB SBC AND XOR OR CP, by bits 3-5 of the opcode.
 [[gnu::always_inline]] inline void Alu(Handheld& h, int op, uint8_t v) {
     Cpu& c = h.cpu;
-    const int carry = (op == 1 || op == 3) && (c.r[reg::F] & kC) ? 1 : 0;
+    const unsigned a = c.r[reg::A];
+    const unsigned carry = (op == 1 || op == 3) ? (c.r[reg::F] >> 4 & 1) : 0;
     switch (op) {
         case 0:
         case 1: {
-            const int r = c.r[reg::A] + v + carry;
-            c.r[reg::F] =
-                Flags(uint8_t(r) == 0, false, (c.r[reg::A] & 0xF) + (v & 0xF) + carry > 0xF, r > 0xFF);
+            const unsigned r = a + v + carry;
+            c.r[reg::F] = uint8_t(ZeroFlag(uint8_t(r)) | CarryFlags(a, v, r));
             c.r[reg::A] = uint8_t(r);
             break;
         }
         case 2:
         case 3:
         case 7: {
-            const int r = c.r[reg::A] - v - carry;
-            const uint8_t f =
-                Flags(uint8_t(r) == 0, true, (c.r[reg::A] & 0xF) - (v & 0xF) - carry < 0, r < 0);
-            c.r[reg::F] = f;
+            const unsigned r = a - v - carry;
+            c.r[reg::F] = uint8_t(ZeroFlag(uint8_t(r)) | kN | CarryFlags(a, v, r));
             if (op != 7) c.r[reg::A] = uint8_t(r);
             break;
         }
         case 4:
-            c.r[reg::A] &= v;
-            c.r[reg::F] = Flags(c.r[reg::A] == 0, false, true, false);
+            c.r[reg::A] = uint8_t(a & v);
+            c.r[reg::F] = uint8_t(ZeroFlag(c.r[reg::A]) | kH);
             break;
         case 5:
-            c.r[reg::A] ^= v;
-            c.r[reg::F] = Flags(c.r[reg::A] == 0, false, false, false);
+            c.r[reg::A] = uint8_t(a ^ v);
+            c.r[reg::F] = ZeroFlag(c.r[reg::A]);
             break;
         default:
-            c.r[reg::A] |= v;
-            c.r[reg::F] = Flags(c.r[reg::A] == 0, false, false, false);
+            c.r[reg::A] = uint8_t(a | v);
+            c.r[reg::F] = ZeroFlag(c.r[reg::A]);
             break;
     }
 }
@@ -89,14 +97,15 @@ constexpr int PairOf(uint8_t op) { return (op >> 4) & 3; }
     return uint16_t(sp + int8_t(e));
 }
 
+// INC and DEC keep the carry; the half-carry is bit 4 of v ^ r.
 [[gnu::always_inline]] inline uint8_t Inc(Handheld& h, uint8_t v) {
     const uint8_t r = uint8_t(v + 1);
-    h.cpu.r[reg::F] = uint8_t((h.cpu.r[reg::F] & kC) | Flags(r == 0, false, (v & 0xF) == 0xF, false));
+    h.cpu.r[reg::F] = uint8_t((h.cpu.r[reg::F] & kC) | ZeroFlag(r) | ((v ^ r) & 0x10) << 1);
     return r;
 }
 [[gnu::always_inline]] inline uint8_t Dec(Handheld& h, uint8_t v) {
     const uint8_t r = uint8_t(v - 1);
-    h.cpu.r[reg::F] = uint8_t((h.cpu.r[reg::F] & kC) | Flags(r == 0, true, (v & 0xF) == 0, false));
+    h.cpu.r[reg::F] = uint8_t((h.cpu.r[reg::F] & kC) | ZeroFlag(r) | kN | ((v ^ r) & 0x10) << 1);
     return r;
 }
 
