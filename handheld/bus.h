@@ -29,7 +29,7 @@ struct CodeWindow {
 };
 // The window around pc: a ROM bank, work RAM, its echo or high RAM, as the
 // CPU may read them directly now (none during DMA but high RAM). Valid until
-// the next bus access (a bank switch, DMA) or event.
+// a bank switch or the start of DMA.
 CodeWindow CodeWindowAt(const Handheld&, uint16_t pc);
 
 // OAM DMA brought up to now (bytes copied as their machine cycles passed).

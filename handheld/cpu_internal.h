@@ -24,8 +24,9 @@ constexpr uint8_t kZ = 0x80, kN = 0x40, kH = 0x20, kC = 0x10;
 // stops. A Core lives inside one inlined run of instructions: its address
 // never leaves, or the copies would stay in memory after all.
 // The code window (bus.h) is the stretch pc ran in last: opcodes and their
-// operands come from it without the page table while pc stays inside, and
-// it is given up at every bus access, which may switch banks or start DMA.
+// operands come from it without the page table while pc stays inside. It is
+// given up at a write that may switch banks or start DMA. The end of DMA
+// (an event) needs nothing: during DMA the window is high RAM or none.
 struct Core {
     Handheld& h;
     Cpu& c;
@@ -57,7 +58,6 @@ struct Core {
     if (const uint8_t* page = x.h.readPages[a >> 8]) return page[a & 0xFF];
     if (a >= 0xFF80 && a != 0xFFFF) return x.h.hram[a - 0xFF80];
     x.h.now = x.now;
-    x.window.size = 0;
     Catch(x.h);
     return BusRead(x.h, a);
 }
@@ -72,7 +72,7 @@ struct Core {
         return;
     }
     x.h.now = x.now;
-    x.window.size = 0;
+    if (a < 0x8000 || a == 0xFF46) x.window.size = 0;  // a bank switch, or DMA taking the bus
     Catch(x.h);
     BusWrite(x.h, a, v);
 }
