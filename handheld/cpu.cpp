@@ -48,7 +48,13 @@ void Idle(Handheld& h) {
 
 // The table once more, out of line, for the steps outside the plain loop
 // (one inlined copy is enough).
-[[gnu::noinline]] void ExecuteOutOfLine(Core& x, uint8_t op) { ExecuteOpcode(x, op); }
+[[gnu::noinline]] void ExecuteOutOfLine(Core& x, uint8_t op) { ExecuteOpcode<false>(x, op); }
+
+[[gnu::noinline]] void StepOutsideWindow(Handheld& h) {
+    Core x(h);
+    ExecuteOutOfLine(x, Fetch(x));
+    x.Save();
+}
 
 // What happens between instructions, out of the common path: HALT, STOP,
 // a locked CPU, the HALT bug's repeated byte, EI's delay.
@@ -88,8 +94,18 @@ void SpecialStep(Handheld& h) {
 // only the clock against one bound between them.
 [[gnu::always_inline]] inline void RunPlain(Handheld& h) {
     Core x(h);
-    do ExecuteOpcode(x, Fetch(x));
-    while (x.now < h.runUntil);
+    do {
+        if (InWindow(x, 3)) [[likely]] {
+            Pass(x);
+            ExecuteOpcode<true>(x, x.window.code[uint32_t(x.pc++ - x.window.lo)]);
+        } else {
+            // Code outside any window (video or cartridge RAM, the last two
+            // bytes of a bank, during DMA): the instruction out of line.
+            x.Save();
+            StepOutsideWindow(h);
+            x.Load();
+        }
+    } while (x.now < h.runUntil);
     x.Save();
     Catch(h);
 }

@@ -9,9 +9,10 @@
 
 namespace wenlo::hh::cpu {
 
+template <bool windowed>
 [[gnu::always_inline]] inline void ExecuteCB(Core& x) {
     Cpu& c = x.c;
-    const uint8_t op = Fetch(x);
+    const uint8_t op = Operand<windowed>(x);
     c.cbOpcode = op;
     const int r = op & 7;
     const int bit = (op >> 3) & 7;

@@ -39,6 +39,12 @@ struct Core {
         h.now = now;
         c.pc = pc;
     }
+    // After code outside the Core ran the CPU.
+    [[gnu::always_inline]] void Load() {
+        now = h.now;
+        pc = c.pc;
+        window = {};
+    }
 };
 
 // A machine cycle passes inside an instruction. What falls due meanwhile
@@ -98,6 +104,24 @@ struct Core {
     x.pc = uint16_t(x.pc + 2);
     return uint16_t(p[0] | p[1] << 8);
 }
+// An opcode's operands. windowed: the opcode came from the code window,
+// which was checked to hold the two bytes after it as well (no bus access
+// comes between an opcode and its operands), so they are read unchecked.
+template <bool windowed>
+[[gnu::always_inline]] inline uint8_t Operand(Core& x) {
+    if constexpr (!windowed) return Fetch(x);
+    Pass(x);
+    return x.window.code[uint32_t(x.pc++ - x.window.lo)];
+}
+template <bool windowed>
+[[gnu::always_inline]] inline uint16_t Operand16(Core& x) {
+    if constexpr (!windowed) return Fetch16(x);
+    const uint8_t* p = x.window.code + uint32_t(x.pc - x.window.lo);
+    x.now += 2 * kMachineCycle;
+    x.pc = uint16_t(x.pc + 2);
+    return uint16_t(p[0] | p[1] << 8);
+}
+
 [[gnu::always_inline]] inline void Push(Core& x, uint16_t v) {
     Write(x, --x.c.sp, uint8_t(v >> 8));
     Write(x, --x.c.sp, uint8_t(v));

@@ -30,7 +30,8 @@ namespace wenlo::hh::cpu {
     Attend(h);
 }
 
-template <uint8_t op>
+// windowed: the opcode came from the code window (Operand).
+template <uint8_t op, bool windowed>
 [[gnu::always_inline]] inline void Execute(Core& x) {
     Handheld& h = x.h;
     Cpu& c = x.c;
@@ -52,7 +53,7 @@ template <uint8_t op>
         case 0x11:
         case 0x21:
         case 0x31:  // LD rr,nn  3
-            SetPair(h, PairOf(op), Fetch16(x));
+            SetPair(h, PairOf(op), Operand16<windowed>(x));
             break;
         case 0x02: Write(x, Pair(h, 0), c.r[reg::A]); break;  // LD (BC),A  2
         case 0x12: Write(x, Pair(h, 1), c.r[reg::A]); break;  // LD (DE),A  2
@@ -127,7 +128,7 @@ template <uint8_t op>
         case 0x2E:
         case 0x36:
         case 0x3E:  // LD r,n
-            SetR(x, RegOf(op), Fetch(x));
+            SetR(x, RegOf(op), Operand<windowed>(x));
             break;
         case 0x07:  // RLCA
             c.r[reg::A] = uint8_t(c.r[reg::A] << 1 | c.r[reg::A] >> 7);
@@ -150,18 +151,18 @@ template <uint8_t op>
             break;
         }
         case 0x08: {  // LD (nn),SP  5
-            const uint16_t a = Fetch16(x);
+            const uint16_t a = Operand16<windowed>(x);
             Write(x, a, uint8_t(c.sp));
             Write(x, uint16_t(a + 1), uint8_t(c.sp >> 8));
             break;
         }
-        case 0x10:     // STOP
-            Fetch(x);  // the byte after STOP is skipped
+        case 0x10:                 // STOP
+            Operand<windowed>(x);  // the byte after STOP is skipped
             c.stopped = true;
             Attend(h);
             break;
         case 0x18: {  // JR e  3
-            const int8_t e = int8_t(Fetch(x));
+            const int8_t e = int8_t(Operand<windowed>(x));
             Pass(x);
             x.pc = uint16_t(x.pc + e);
             break;
@@ -170,7 +171,7 @@ template <uint8_t op>
         case 0x28:
         case 0x30:
         case 0x38: {  // JR cc,e  3/2
-            const int8_t e = int8_t(Fetch(x));
+            const int8_t e = int8_t(Operand<windowed>(x));
             if (Condition(h, (op >> 3) & 3)) {
                 Pass(x);
                 x.pc = uint16_t(x.pc + e);
@@ -229,7 +230,7 @@ template <uint8_t op>
         case 0xCA:
         case 0xD2:
         case 0xDA: {  // JP cc,nn  4/3
-            const uint16_t a = Fetch16(x);
+            const uint16_t a = Operand16<windowed>(x);
             if (Condition(h, (op >> 3) & 3)) {
                 Pass(x);
                 x.pc = a;
@@ -237,7 +238,7 @@ template <uint8_t op>
             break;
         }
         case 0xC3: {
-            const uint16_t a = Fetch16(x);
+            const uint16_t a = Operand16<windowed>(x);
             Pass(x);
             x.pc = a;
             break;
@@ -247,11 +248,11 @@ template <uint8_t op>
         case 0xCC:
         case 0xD4:
         case 0xDC: {  // CALL cc,nn  6/3
-            const uint16_t a = Fetch16(x);
+            const uint16_t a = Operand16<windowed>(x);
             if (Condition(h, (op >> 3) & 3)) Call(x, a);
             break;
         }
-        case 0xCD: Call(x, Fetch16(x)); break;  // CALL nn  6
+        case 0xCD: Call(x, Operand16<windowed>(x)); break;  // CALL nn  6
         case 0xC6:
         case 0xCE:
         case 0xD6:
@@ -260,7 +261,7 @@ template <uint8_t op>
         case 0xEE:
         case 0xF6:
         case 0xFE:  // ALU n
-            Alu(h, RegOf(op), Fetch(x));
+            Alu(h, RegOf(op), Operand<windowed>(x));
             break;
         case 0xC7:
         case 0xCF:
@@ -272,22 +273,22 @@ template <uint8_t op>
         case 0xFF:  // RST  4
             Call(x, uint16_t(op & 0x38));
             break;
-        case 0xCB: ExecuteCB(x); break;
-        case 0xE0: Write(x, uint16_t(0xFF00 | Fetch(x)), c.r[reg::A]); break;     // LDH (n),A  3
-        case 0xF0: c.r[reg::A] = Read(x, uint16_t(0xFF00 | Fetch(x))); break;     // LDH A,(n)  3
-        case 0xE2: Write(x, uint16_t(0xFF00 | c.r[reg::C]), c.r[reg::A]); break;  // LD (C),A  2
-        case 0xF2: c.r[reg::A] = Read(x, uint16_t(0xFF00 | c.r[reg::C])); break;  // LD A,(C)  2
-        case 0xEA: Write(x, Fetch16(x), c.r[reg::A]); break;                      // LD (nn),A  4
-        case 0xFA: c.r[reg::A] = Read(x, Fetch16(x)); break;                      // LD A,(nn)  4
-        case 0xE8: {                                                              // ADD SP,e  4
-            const uint16_t v = SpPlus(h, Fetch(x));
+        case 0xCB: ExecuteCB<windowed>(x); break;
+        case 0xE0: Write(x, uint16_t(0xFF00 | Operand<windowed>(x)), c.r[reg::A]); break;  // LDH (n),A  3
+        case 0xF0: c.r[reg::A] = Read(x, uint16_t(0xFF00 | Operand<windowed>(x))); break;  // LDH A,(n)  3
+        case 0xE2: Write(x, uint16_t(0xFF00 | c.r[reg::C]), c.r[reg::A]); break;           // LD (C),A  2
+        case 0xF2: c.r[reg::A] = Read(x, uint16_t(0xFF00 | c.r[reg::C])); break;           // LD A,(C)  2
+        case 0xEA: Write(x, Operand16<windowed>(x), c.r[reg::A]); break;                   // LD (nn),A  4
+        case 0xFA: c.r[reg::A] = Read(x, Operand16<windowed>(x)); break;                   // LD A,(nn)  4
+        case 0xE8: {                                                                       // ADD SP,e  4
+            const uint16_t v = SpPlus(h, Operand<windowed>(x));
             Pass(x);
             Pass(x);
             c.sp = v;
             break;
         }
         case 0xF8: {  // LD HL,SP+e  3
-            const uint16_t v = SpPlus(h, Fetch(x));
+            const uint16_t v = SpPlus(h, Operand<windowed>(x));
             Pass(x);
             SetHL(h, v);
             break;
@@ -317,19 +318,22 @@ template <uint8_t op>
 }
 
 // The table: a jump on the opcode to its instantiation.
-#define WENLO_OP(n)    \
-    case n:            \
-        Execute<n>(x); \
+#define WENLO_OP(n)              \
+    case n:                      \
+        Execute<n, windowed>(x); \
         break;
 #define WENLO_OP4(n) WENLO_OP(n) WENLO_OP(n + 1) WENLO_OP(n + 2) WENLO_OP(n + 3)
 #define WENLO_OP16(n) WENLO_OP4(n) WENLO_OP4(n + 4) WENLO_OP4(n + 8) WENLO_OP4(n + 12)
+template <bool windowed>
 [[gnu::always_inline]] inline void ExecuteOpcode(Core& x, uint8_t op) {
     switch (op) {
         WENLO_OP16(0x00)
         WENLO_OP16(0x10)
-        WENLO_OP16(0x20) WENLO_OP16(0x30) WENLO_OP16(0x40) WENLO_OP16(0x50) WENLO_OP16(0x60) WENLO_OP16(0x70)
-            WENLO_OP16(0x80) WENLO_OP16(0x90) WENLO_OP16(0xA0) WENLO_OP16(0xB0) WENLO_OP16(0xC0)
-                WENLO_OP16(0xD0) WENLO_OP16(0xE0) WENLO_OP16(0xF0)
+        WENLO_OP16(0x20)
+        WENLO_OP16(0x30)
+        WENLO_OP16(0x40) WENLO_OP16(0x50) WENLO_OP16(0x60) WENLO_OP16(0x70) WENLO_OP16(0x80) WENLO_OP16(0x90)
+            WENLO_OP16(0xA0) WENLO_OP16(0xB0) WENLO_OP16(0xC0) WENLO_OP16(0xD0) WENLO_OP16(0xE0)
+                WENLO_OP16(0xF0)
     }
 }
 #undef WENLO_OP16

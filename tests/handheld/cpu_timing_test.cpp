@@ -162,5 +162,28 @@ TEST(HandheldCpu, UndefinedOpcodesLockTheCpu) {
     EXPECT_EQ(h->report.entries[size_t(hh::Lack::LockedCpu)].count, 1u);
 }
 
+// The run loop reads code from a window over the bank it runs in: an
+// instruction whose operand lies past the bank's end, and a bank switched
+// under the running code, must read what a byte-by-byte fetch reads.
+TEST(HandheldCpu, RunLoopFollowsTheBanksItsCodeRunsIn) {
+    RomBuilder rom(4, cart::kMbc1);
+    rom.Entry({0x3E, 0x02, 0xEA, 0x00, 0x20, 0xC3, 0xFF, 0x3F});  // ld a,2; ld (2000),a; jp 3FFF
+    rom.Put(0x3FFF, {0x3E});                                      // ld a,n: n from bank 2 at 0x4000
+    const std::vector<uint8_t> tail = {0x47, 0x3E, 0x01, 0xEA, 0x00, 0x20};  // ld b,a; ld a,1; ld (2000),a
+    for (int bank = 1; bank <= 2; ++bank) {
+        rom.PutBanked(bank, 0x4000, {uint8_t(0x20 + bank)});
+        for (size_t i = 0; i < tail.size(); ++i) rom.PutBanked(bank, uint16_t(0x4001 + i), {tail[i]});
+        // After the switch the next opcode comes from bank 1: ld c,a there, ld d,a in bank 2.
+        rom.PutBanked(bank, 0x4007, {uint8_t(bank == 1 ? 0x4F : 0x57), 0x18, 0xFE});  // then jr self
+    }
+    auto h = MakeHandheld(rom);
+    h->cpu.r[hh::reg::D] = 0x99;
+    hh::CpuRun(*h, h->now + 400);
+    EXPECT_EQ(h->cpu.r[hh::reg::B], 0x22);
+    EXPECT_EQ(h->cpu.r[hh::reg::C], 0x01);
+    EXPECT_EQ(h->cpu.r[hh::reg::D], 0x99);
+    EXPECT_EQ(h->cpu.pc, 0x4008);
+}
+
 }  // namespace
 }  // namespace wenlo::test
