@@ -132,11 +132,13 @@ public:
     std::vector<uint8_t> SerialBytes() const override { return h_->serial.sent; }
 
     bool FlushBattery(uint64_t quietFrames, std::string* error) override {
-        if (!h_->mbc.hasBattery || !h_->ramDirty || romPath_.empty() || batteryRefused_) return true;
+        if (!h_->mbc.hasBattery || !h_->ramDirty || romPath_.empty() || batteryNowhere_) return true;
         if (h_->frames - h_->ramWrittenAt < quietFrames) return true;
         RtcCatchUp(*h_);
-        const std::string path = BatteryWritePath();
+        const std::string path = batteryPath_.empty() ? BatteryWritePath() : batteryPath_;
         if (path.empty()) return Fail(error, "no folder for the battery file can be written");
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
         std::string why;
         if (!WriteFileAtomically(path, BatteryImage(*h_, UnixNow()), &why)) return Fail(error, why);
         h_->ramDirty = false;
@@ -192,29 +194,58 @@ private:
         return perUser_ + "/" + BatteryName();
     }
 
+    // The battery file is looked for where it would be written (beside the
+    // cartridge, or in the per-user folder when that folder cannot be
+    // written), then in the other place. A file that cannot be taken (the
+    // design machine's state file of the same name, another cartridge's
+    // save) is never written over: the saves then go to the other place,
+    // and the note says where.
     void LoadBattery() {
-        batteryRefused_ = false;
+        batteryPath_.clear();
+        batteryNowhere_ = false;
         if (!h_->mbc.hasBattery) return;
-        std::string path = Beside();
-        std::error_code ec;
-        if (!std::filesystem::exists(path, ec) && !perUser_.empty()) path = perUser_ + "/" + BatteryName();
-        if (!std::filesystem::exists(path, ec)) return;  // a new game
+        const std::string perUser = perUser_.empty() ? "" : perUser_ + "/" + BatteryName();
+        const std::string first = FolderWritable(Folder()) || perUser.empty() ? Beside() : perUser;
+        const std::string second = first == perUser ? Beside() : perUser;
+        std::string loaded, refused;
+        for (const std::string& path : {first, second}) {
+            std::error_code ec;
+            if (path.empty() || !std::filesystem::exists(path, ec)) continue;
+            const std::string why = TakeBattery(path);
+            if (why.empty()) {
+                loaded = path;
+                break;
+            }
+            if (refused.empty()) refused = path + " was not loaded (" + why + ")";
+        }
+        if (refused.empty()) return;  // saves go where the usual rule puts them
+        note_ = "The battery save " + refused + ": it is left untouched";
+        batteryPath_ = loaded;
+        if (batteryPath_.empty()) {
+            // Both places tried: saves go to whichever holds no file yet.
+            std::error_code ec;
+            for (const std::string& path : {first, second})
+                if (!path.empty() && !std::filesystem::exists(path, ec)) {
+                    batteryPath_ = path;
+                    break;
+                }
+            batteryNowhere_ = batteryPath_.empty();
+            note_ += batteryNowhere_ ? ", the game starts with empty RAM and its saves are not kept"
+                                     : ", the game starts with empty RAM and saves to " + batteryPath_;
+        } else {
+            note_ += "; the save in " + batteryPath_ + " was loaded";
+        }
+    }
+
+    // Loads the battery file at path; the reason it could not, or "".
+    std::string TakeBattery(const std::string& path) {
         std::vector<uint8_t> bytes;
         std::string why;
-        // A file that cannot be taken is never written over: the game plays
-        // with empty RAM and its saves are not kept until the file is moved.
-        if (!ReadWholeFile(path, kMaxBatteryFile, bytes, &why)) {
-            batteryRefused_ = true;
-            note_ = "The battery save " + path + " was not loaded (" + why +
-                    "): the game starts with empty RAM and the file is left untouched";
-            return;
-        }
-        if (LoadBatteryImage(*h_, bytes, UnixNow()) == BatteryLoad::WrongSize) {
-            batteryRefused_ = true;
-            note_ = "The battery save " + path + " is " + std::to_string(bytes.size()) + " bytes, not the " +
-                    std::to_string(BatteryFileSize(*h_)) +
-                    " this cartridge keeps: it was left untouched and the game starts with empty RAM";
-        }
+        if (!ReadWholeFile(path, kMaxBatteryFile, bytes, &why)) return why;
+        if (LoadBatteryImage(*h_, bytes, UnixNow()) == BatteryLoad::WrongSize)
+            return std::to_string(bytes.size()) + " bytes, not the " + std::to_string(BatteryFileSize(*h_)) +
+                   " this cartridge keeps";
+        return {};
     }
 
     void NoteHeader() {
@@ -236,7 +267,10 @@ private:
     std::string romPath_;
     std::string perUser_;
     std::string note_;
-    bool batteryRefused_ = false;  // the battery file found could not be used
+    // Where the battery file goes: the file loaded, or a place that held
+    // none when one could not be used; empty: the usual rule.
+    std::string batteryPath_;
+    bool batteryNowhere_ = false;  // every place holds a file that could not be used
 };
 
 }  // namespace

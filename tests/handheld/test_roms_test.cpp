@@ -5,7 +5,9 @@
 // from the hardware's documentation.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -103,6 +105,32 @@ TEST(HandheldBattery, SaveWrittenAfterARunIsLoadedByTheNext) {
     const SerialRun second = RunOnHandheld(rom, 120);
     ASSERT_EQ(second.outcome.exitCode, 0) << second.outcome.err;
     EXPECT_NE(second.serial.find(RamLine(true)), std::string::npos) << second.serial;
+    EXPECT_NE(second.serial.find("pattern: found\n"), std::string::npos) << second.serial;
+}
+
+// A file of the battery's name that is not a battery save of this cartridge
+// (the design machine's state file, say) is never written over: the saves
+// go to the per-user folder and come back from there.
+TEST(HandheldBattery, AForeignFileOfTheNameStaysAndSavesGoToThePerUserFolder) {
+    const std::string rom = CopyOfRom("battery");
+    const std::string sav = std::filesystem::path(rom).replace_extension(".sav").string();
+    const std::string foreign(4667, 'S');
+    std::ofstream(sav, std::ios::binary) << foreign;
+    const std::string data = test::MakeTempDir();
+    const char* before = std::getenv("XDG_DATA_HOME");
+    const std::string saved = before ? before : "";
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+
+    const SerialRun first = RunOnHandheld(rom, 120);
+    const SerialRun second = RunOnHandheld(rom, 120);
+    if (before)
+        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+    ASSERT_EQ(first.outcome.exitCode, 0) << first.outcome.err;
+    EXPECT_NE(first.serial.find("pattern: absent\n"), std::string::npos) << first.serial;
+    EXPECT_EQ(test::ReadText(sav), foreign);
+    EXPECT_EQ(test::ReadText(data + "/Wenlo/battery.sav").size(), 8192u);
     EXPECT_NE(second.serial.find("pattern: found\n"), std::string::npos) << second.serial;
 }
 
