@@ -162,29 +162,45 @@ inline uint64_t RightQuads(uint64_t lo, uint64_t hi) {
     return (lo & 0x0F0F0F0F0F0F0F0Full) | (hi << 4 & 0xF0F0F0F0F0F0F0F0ull);
 }
 
-// Byte b of a quads word times the size of a table entry (a power of two):
-// the entry's offset, taken out in one shift and mask.
-template <int b, int kEntryBytes>
-inline size_t QuadOffset(uint64_t quads) {
-    constexpr int kShift = 56 - 8 * b - std::countr_zero(unsigned(kEntryBytes));
-    constexpr uint64_t kMask = uint64_t(0xFF) * kEntryBytes;
-    if constexpr (kShift >= 0)
-        return size_t(quads >> kShift & kMask);
-    else
-        return size_t(quads << -kShift & kMask);
-}
+// The table offsets of a word's sixteen quads (each quad times the size of
+// a table entry): byte m of the word (m = 0 its rightmost, as it lies in
+// memory) gives offsets 2m (its left quad) and 2m + 1 (its right).
+template <int kEntryBytes>
+struct QuadOffsets {
+    alignas(16) std::array<uint16_t, 16> at;
+
+    QuadOffsets(uint64_t left, uint64_t right) {
+        constexpr int kShift = std::countr_zero(unsigned(kEntryBytes));
+#if defined(__SSE2__) && defined(__x86_64__)
+        const __m128i pairs =
+            _mm_unpacklo_epi8(_mm_cvtsi64_si128(int64_t(left)), _mm_cvtsi64_si128(int64_t(right)));
+        const __m128i zero = _mm_setzero_si128();
+        auto* out = reinterpret_cast<__m128i*>(at.data());
+        _mm_store_si128(out, _mm_slli_epi16(_mm_unpacklo_epi8(pairs, zero), kShift));
+        _mm_store_si128(out + 1, _mm_slli_epi16(_mm_unpackhi_epi8(pairs, zero), kShift));
+#else
+        for (int m = 0; m < 8; ++m) {
+            at[size_t(2 * m)] = uint16_t((left >> 8 * m & 0xFF) << kShift);
+            at[size_t(2 * m + 1)] = uint16_t((right >> 8 * m & 0xFF) << kShift);
+        }
+#endif
+    }
+    // Of plane byte b, counted from the word's top (its leftmost pixels).
+    size_t Left(int b) const { return at[size_t(2 * (7 - b))]; }
+    size_t Right(int b) const { return at[size_t(2 * (7 - b) + 1)]; }
+};
 
 // Eight pixels (plane byte b of one word) onto the surface.
-template <DisplayModes Mode, int b>
-inline void PutByte(Color* top, Color* bottom, uint64_t left, uint64_t right) {
+template <DisplayModes Mode, int b, typename Offsets>
+inline void PutByte(Color* top, Color* bottom, const Offsets& offsets) {
     if constexpr (Mode == Mode1x1) {
         const char* quads = reinterpret_cast<const char*>(kQuads1.data());
-        std::memcpy(top + 8 * b, quads + QuadOffset<b, sizeof(Quad1)>(left), sizeof(Quad1));
-        std::memcpy(top + 8 * b + 4, quads + QuadOffset<b, sizeof(Quad1)>(right), sizeof(Quad1));
+        std::memcpy(top + 8 * b, quads + offsets.Left(b), sizeof(Quad1));
+        std::memcpy(top + 8 * b + 4, quads + offsets.Right(b), sizeof(Quad1));
     } else {
         const char* quads = reinterpret_cast<const char*>(kQuads2.data());
-        const char* l = quads + QuadOffset<b, sizeof(Quad2)>(left);
-        const char* r = quads + QuadOffset<b, sizeof(Quad2)>(right);
+        const char* l = quads + offsets.Left(b);
+        const char* r = quads + offsets.Right(b);
         std::memcpy(top + 16 * b, l, sizeof(Quad2));
         std::memcpy(top + 16 * b + 8, r, sizeof(Quad2));
         if constexpr (Mode == Mode2x2) {
@@ -205,8 +221,9 @@ inline void PutByte(Color* top, Color* bottom, uint64_t left, uint64_t right) {
 // The first `bytes` bytes (of 8 pixels each) of a shade word.
 template <DisplayModes Mode, int bytes>
 inline void PutWord(Color* top, Color* bottom, uint64_t lo, uint64_t hi) {
-    const uint64_t left = LeftQuads(lo, hi), right = RightQuads(lo, hi);
-    [&]<int... b>(std::integer_sequence<int, b...>) { (PutByte<Mode, b>(top, bottom, left, right), ...); }
+    const QuadOffsets<Mode == Mode1x1 ? sizeof(Quad1) : sizeof(Quad2)> offsets(LeftQuads(lo, hi),
+                                                                               RightQuads(lo, hi));
+    [&]<int... b>(std::integer_sequence<int, b...>) { (PutByte<Mode, b>(top, bottom, offsets), ...); }
     (std::make_integer_sequence<int, bytes>());
 }
 
@@ -245,7 +262,9 @@ Surface* Screen(const Handheld& h) {
 
 }  // namespace
 
-void PpuDrawLine(Handheld& h, bool window) {
+// Kept out of the unit's clock: its frame of locals would otherwise be set
+// up on every catch-up, drawing or not.
+[[gnu::noinline]] void PpuDrawLine(Handheld& h, bool window) {
     Surface* s = Screen(h);
     if (!s) return;
     const Ppu& p = h.ppu;
