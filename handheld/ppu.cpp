@@ -263,14 +263,22 @@ void PpuWrite(Handheld& h, uint16_t address, uint8_t value) {
     }
 }
 
+// The turn to mode 3 changes nothing the CPU can see but the mode (it
+// cannot raise the interrupt: mode 3 has no source of its own, and LY=LYC
+// holds as it did), so an access that finds it due but nothing later
+// answers from the times and leaves the turn to whoever looks next.
 bool PpuVramOpen(Handheld& h) {
+    const Ppu& p = h.ppu;
+    if (h.now < p.mode0At && h.now < p.nextAt) return h.now < p.mode3At && p.mode != 3;
     PpuCatchUp(h);
-    return h.ppu.mode != 3;
+    return p.mode != 3;
 }
 
 bool PpuOamOpen(Handheld& h) {
+    const Ppu& p = h.ppu;
+    if (h.now < p.mode0At && h.now < p.nextAt) return h.now < p.mode3At && p.mode < 2;
     PpuCatchUp(h);
-    return h.ppu.mode < 2;
+    return p.mode < 2;
 }
 
 void PpuPresent(Handheld& h) {

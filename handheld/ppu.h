@@ -26,7 +26,8 @@ void PpuEvent(Handheld&);
 uint8_t PpuRead(Handheld&, uint16_t address);
 void PpuWrite(Handheld&, uint16_t address, uint8_t value);
 // Whether the CPU may reach video RAM / OAM now (modes 3 / 2 and 3 block);
-// they bring the unit up to now first.
+// they bring the unit up to now first where anything but the turn to mode 3
+// is due (that one they answer from its time).
 bool PpuVramOpen(Handheld&);
 bool PpuOamOpen(Handheld&);
 // At a frame's end: the picture is on the surface already; with the LCD

@@ -12,6 +12,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "handheld/ppu_planes.h"
 #include "video/surface.h"
 
@@ -48,60 +52,104 @@ constexpr std::array<Quad2, 256> kQuads2 = [] {
     return table;
 }();
 
-// One map row's tiles into the colour planes from bit `at` on, enough to
-// reach bit `end` (the screen's right edge, or where the window begins); the
-// bits before `at` keep what they hold (the background left of the window).
-// Eight tiles' rows are gathered into a word, which goes in shifted right by
-// `at` bits, its low bits spilling into the next word.
-void FetchTiles(const Handheld& h, Planes& planes, int at, int end, unsigned mapRow, unsigned column,
-                int fineY) {
-    const uint8_t lcdc = h.ppu.lcdc;
-    // LCDC bit 4 clear: tile numbers are signed from 0x9000, that is
-    // unsigned from 0x8800 with the top bit flipped.
-    const unsigned flip = lcdc & 0x10 ? 0 : 0x80;
-    const uint8_t* data = h.vram.data() + (lcdc & 0x10 ? 0 : 0x800) + 2 * fineY;
-    if (end <= at) return;
-    unsigned tiles = unsigned(end - at + 7) / 8;
-    // The map row read straight from video RAM, or, where the tiles run
-    // past its end and wrap to its start, from a copy of it twice over.
-    column &= 31;
+// The tile numbers of one map row from `column` on, twice over so that a
+// run of tiles past the row's end wraps to its start without a test, with
+// LCDC bit 4 applied: clear, the numbers are signed from 0x9000, that is
+// unsigned from 0x8800 with the top bit flipped.
+struct MapRow {
+    alignas(16) std::array<uint8_t, 64> twice;
+};
+
+inline const uint8_t* ReadMapRow(const Handheld& h, MapRow& row, unsigned mapRow, unsigned column) {
     const uint8_t* map = h.vram.data() + mapRow;
-    std::array<uint8_t, 64> twice;
-    if (column + tiles > 32) {
-        std::memcpy(twice.data(), map, 32);
-        std::memcpy(twice.data() + 32, map, 32);
-        map = twice.data();
-    }
-    map += column;
-    int w = at >> 6;
-    const int bits = at & 63;
-    const uint64_t keep = bits ? ~uint64_t(0) << (64 - bits) : 0;
-    uint64_t spillLo = planes.lo[w] & keep, spillHi = planes.hi[w] & keep;
-    const auto put = [&](uint64_t lo, uint64_t hi) {
-        planes.lo[w] = spillLo | lo >> bits;
-        planes.hi[w] = spillHi | hi >> bits;
-        spillLo = (lo << 1) << (63 - bits);
-        spillHi = (hi << 1) << (63 - bits);
-        ++w;
+    const uint8_t flip = h.ppu.lcdc & 0x10 ? 0 : 0x80;
+#if defined(__SSE2__)
+    const __m128i f = _mm_set1_epi8(char(flip));
+    const __m128i a = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(map)), f);
+    const __m128i b = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 16)), f);
+    auto* out = reinterpret_cast<__m128i*>(row.twice.data());
+    _mm_store_si128(out, a);
+    _mm_store_si128(out + 1, b);
+    _mm_store_si128(out + 2, a);
+    _mm_store_si128(out + 3, b);
+#else
+    for (int i = 0; i < 32; ++i) row.twice[size_t(i)] = row.twice[size_t(i) + 32] = uint8_t(map[i] ^ flip);
+#endif
+    return row.twice.data() + (column & 31);
+}
+
+// The rows of eight tiles as two plane words (the first tile in the top
+// byte); `data`: the tile data's first row, offset to the line's row.
+inline void GatherTiles(const uint8_t* numbers, const uint8_t* data, uint64_t& lo, uint64_t& hi) {
+    const auto row = [&](int k) {
+        uint16_t pair;  // the row's low bit plane byte, then its high
+        std::memcpy(&pair, data + size_t(numbers[k]) * 16, 2);
+        return pair;
     };
-    const auto fetch = [&](uint64_t& lo, uint64_t& hi) {
-        const uint8_t* row = data + 16 * (*map++ ^ flip);
-        lo = lo << 8 | row[0];
-        hi = hi << 8 | row[1];
-    };
-    for (; tiles >= 8; tiles -= 8) {
-        uint64_t lo = 0, hi = 0;
-        for (int k = 0; k < 8; ++k) fetch(lo, hi);
-        put(lo, hi);
+#if defined(__SSE2__) && defined(__x86_64__)
+    // Each row goes into a vector lane with a single load; the lanes' low
+    // and high bytes are then separated in three operations.
+    __m128i v = _mm_cvtsi32_si128(row(0));
+    v = _mm_insert_epi16(v, row(1), 1);
+    v = _mm_insert_epi16(v, row(2), 2);
+    v = _mm_insert_epi16(v, row(3), 3);
+    v = _mm_insert_epi16(v, row(4), 4);
+    v = _mm_insert_epi16(v, row(5), 5);
+    v = _mm_insert_epi16(v, row(6), 6);
+    v = _mm_insert_epi16(v, row(7), 7);
+    const __m128i planes = _mm_packus_epi16(_mm_and_si128(v, _mm_set1_epi16(0xFF)), _mm_srli_epi16(v, 8));
+    lo = __builtin_bswap64(uint64_t(_mm_cvtsi128_si64(planes)));
+    hi = __builtin_bswap64(uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(planes, planes))));
+#else
+    lo = hi = 0;
+    for (int k = 0; k < 8; ++k) {
+        const uint16_t pair = row(k);
+        lo = lo << 8 | (pair & 0xFF);
+        hi = hi << 8 | pair >> 8;
     }
-    if (tiles) {
-        uint64_t lo = 0, hi = 0;
-        for (unsigned k = 0; k < tiles; ++k) fetch(lo, hi);
-        put(lo << (64 - 8 * tiles), hi << (64 - 8 * tiles));
+#endif
+}
+
+// Twenty-four tiles of a map row as a run of plane bits: words 1 to 3, the
+// first tile's leftmost pixel in the top bit of word 1. Words 0 and 4 stay
+// zero, so that any 64 bits of the run from bit -64 on take two words.
+struct TileRun {
+    std::array<uint64_t, 5> lo{}, hi{};
+};
+
+void FetchRun(const Handheld& h, TileRun& run, unsigned mapRow, unsigned column, int fineY) {
+    MapRow row;
+    const uint8_t* numbers = ReadMapRow(h, row, mapRow, column);
+    const uint8_t* data = h.vram.data() + (h.ppu.lcdc & 0x10 ? 0 : 0x800) + 2 * fineY;
+    for (int w = 1; w <= 3; ++w)
+        GatherTiles(numbers + 8 * (w - 1), data, run.lo[size_t(w)], run.hi[size_t(w)]);
+}
+
+// 64 bits of a run from its bit `from` on (-64 <= from < 192).
+inline uint64_t RunBits(const std::array<uint64_t, 5>& words, int from) {
+    const int p = from + 64, q = p >> 6, r = p & 63;
+    return words[size_t(q)] << r | (words[size_t(q) + 1] >> 1) >> (63 - r);
+}
+
+// The background's run into plane words 1 to 3, its first pixel at screen
+// pixel -fine.
+void PlaceBackground(Planes& planes, const TileRun& run, int fine) {
+    for (int w = 1; w < kPlaneWords; ++w) {
+        planes.lo[size_t(w)] = run.lo[size_t(w)] << fine | (run.lo[size_t(w) + 1] >> 1) >> (63 - fine);
+        planes.hi[size_t(w)] = run.hi[size_t(w)] << fine | (run.hi[size_t(w) + 1] >> 1) >> (63 - fine);
     }
-    if (w < kPlaneWords) {
-        planes.lo[w] = spillLo;
-        planes.hi[w] = spillHi;
+}
+
+// The window's run into plane words 1 to 3 from plane bit `at` on; the
+// bits before `at` keep the background.
+void PlaceWindow(Planes& planes, const TileRun& run, int at) {
+    for (int w = 1; w < kPlaneWords; ++w) {
+        const int from = 64 * w - at;
+        if (from <= -64) continue;
+        const uint64_t lo = RunBits(run.lo, from), hi = RunBits(run.hi, from);
+        const uint64_t mask = from >= 0 ? ~uint64_t(0) : ~uint64_t(0) >> -from;
+        planes.lo[size_t(w)] = (planes.lo[size_t(w)] & ~mask) | (lo & mask);
+        planes.hi[size_t(w)] = (planes.hi[size_t(w)] & ~mask) | (hi & mask);
     }
 }
 
@@ -114,29 +162,45 @@ inline uint64_t RightQuads(uint64_t lo, uint64_t hi) {
     return (lo & 0x0F0F0F0F0F0F0F0Full) | (hi << 4 & 0xF0F0F0F0F0F0F0F0ull);
 }
 
-// Byte b of a quads word times the size of a table entry (a power of two):
-// the entry's offset, taken out in one shift and mask.
-template <int b, int kEntryBytes>
-inline size_t QuadOffset(uint64_t quads) {
-    constexpr int kShift = 56 - 8 * b - std::countr_zero(unsigned(kEntryBytes));
-    constexpr uint64_t kMask = uint64_t(0xFF) * kEntryBytes;
-    if constexpr (kShift >= 0)
-        return size_t(quads >> kShift & kMask);
-    else
-        return size_t(quads << -kShift & kMask);
-}
+// The table offsets of a word's sixteen quads (each quad times the size of
+// a table entry): byte m of the word (m = 0 its rightmost, as it lies in
+// memory) gives offsets 2m (its left quad) and 2m + 1 (its right).
+template <int kEntryBytes>
+struct QuadOffsets {
+    alignas(16) std::array<uint16_t, 16> at;
+
+    QuadOffsets(uint64_t left, uint64_t right) {
+        constexpr int kShift = std::countr_zero(unsigned(kEntryBytes));
+#if defined(__SSE2__) && defined(__x86_64__)
+        const __m128i pairs =
+            _mm_unpacklo_epi8(_mm_cvtsi64_si128(int64_t(left)), _mm_cvtsi64_si128(int64_t(right)));
+        const __m128i zero = _mm_setzero_si128();
+        auto* out = reinterpret_cast<__m128i*>(at.data());
+        _mm_store_si128(out, _mm_slli_epi16(_mm_unpacklo_epi8(pairs, zero), kShift));
+        _mm_store_si128(out + 1, _mm_slli_epi16(_mm_unpackhi_epi8(pairs, zero), kShift));
+#else
+        for (int m = 0; m < 8; ++m) {
+            at[size_t(2 * m)] = uint16_t((left >> 8 * m & 0xFF) << kShift);
+            at[size_t(2 * m + 1)] = uint16_t((right >> 8 * m & 0xFF) << kShift);
+        }
+#endif
+    }
+    // Of plane byte b, counted from the word's top (its leftmost pixels).
+    size_t Left(int b) const { return at[size_t(2 * (7 - b))]; }
+    size_t Right(int b) const { return at[size_t(2 * (7 - b) + 1)]; }
+};
 
 // Eight pixels (plane byte b of one word) onto the surface.
-template <DisplayModes Mode, int b>
-inline void PutByte(Color* top, Color* bottom, uint64_t left, uint64_t right) {
+template <DisplayModes Mode, int b, typename Offsets>
+inline void PutByte(Color* top, Color* bottom, const Offsets& offsets) {
     if constexpr (Mode == Mode1x1) {
         const char* quads = reinterpret_cast<const char*>(kQuads1.data());
-        std::memcpy(top + 8 * b, quads + QuadOffset<b, sizeof(Quad1)>(left), sizeof(Quad1));
-        std::memcpy(top + 8 * b + 4, quads + QuadOffset<b, sizeof(Quad1)>(right), sizeof(Quad1));
+        std::memcpy(top + 8 * b, quads + offsets.Left(b), sizeof(Quad1));
+        std::memcpy(top + 8 * b + 4, quads + offsets.Right(b), sizeof(Quad1));
     } else {
         const char* quads = reinterpret_cast<const char*>(kQuads2.data());
-        const char* l = quads + QuadOffset<b, sizeof(Quad2)>(left);
-        const char* r = quads + QuadOffset<b, sizeof(Quad2)>(right);
+        const char* l = quads + offsets.Left(b);
+        const char* r = quads + offsets.Right(b);
         std::memcpy(top + 16 * b, l, sizeof(Quad2));
         std::memcpy(top + 16 * b + 8, r, sizeof(Quad2));
         if constexpr (Mode == Mode2x2) {
@@ -157,8 +221,9 @@ inline void PutByte(Color* top, Color* bottom, uint64_t left, uint64_t right) {
 // The first `bytes` bytes (of 8 pixels each) of a shade word.
 template <DisplayModes Mode, int bytes>
 inline void PutWord(Color* top, Color* bottom, uint64_t lo, uint64_t hi) {
-    const uint64_t left = LeftQuads(lo, hi), right = RightQuads(lo, hi);
-    [&]<int... b>(std::integer_sequence<int, b...>) { (PutByte<Mode, b>(top, bottom, left, right), ...); }
+    const QuadOffsets<Mode == Mode1x1 ? sizeof(Quad1) : sizeof(Quad2)> offsets(LeftQuads(lo, hi),
+                                                                               RightQuads(lo, hi));
+    [&]<int... b>(std::integer_sequence<int, b...>) { (PutByte<Mode, b>(top, bottom, offsets), ...); }
     (std::make_integer_sequence<int, bytes>());
 }
 
@@ -197,7 +262,9 @@ Surface* Screen(const Handheld& h) {
 
 }  // namespace
 
-void PpuDrawLine(Handheld& h, bool window) {
+// Kept out of the unit's clock: its frame of locals would otherwise be set
+// up on every catch-up, drawing or not.
+[[gnu::noinline]] void PpuDrawLine(Handheld& h, bool window) {
     Surface* s = Screen(h);
     if (!s) return;
     const Ppu& p = h.ppu;
@@ -211,12 +278,15 @@ void PpuDrawLine(Handheld& h, bool window) {
             const unsigned bgMap = p.lcdc & 0x08 ? 0x1C00 : 0x1800;
             // WX 7 puts the window's first pixel at the left edge.
             const int windowAt = window ? kScreenBit + p.wx - 7 : kScreenBit + kScreenWidth;
-            FetchTiles(h, colour, kScreenBit - (p.scx & 7), windowAt, bgMap + 32 * (y >> 3), p.scx >> 3,
-                       int(y & 7));
+            TileRun run;
+            if (windowAt > kScreenBit) {
+                FetchRun(h, run, bgMap + 32 * (y >> 3), p.scx >> 3, int(y & 7));
+                PlaceBackground(colour, run, p.scx & 7);
+            }
             if (window) {
                 const unsigned windowMap = p.lcdc & 0x40 ? 0x1C00 : 0x1800;
-                FetchTiles(h, colour, windowAt, kScreenBit + kScreenWidth,
-                           windowMap + 32 * (p.windowLine >> 3), 0, p.windowLine & 7);
+                FetchRun(h, run, windowMap + 32 * (p.windowLine >> 3), 0, p.windowLine & 7);
+                PlaceWindow(colour, run, windowAt);
             }
         }
         for (int w = 1; w < kPlaneWords; ++w)

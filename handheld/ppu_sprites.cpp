@@ -17,12 +17,7 @@ namespace wenlo::hh {
 
 namespace {
 
-// Tile row bytes as they are, and mirrored for a flipped sprite.
-constexpr std::array<uint8_t, 256> kIdentity = [] {
-    std::array<uint8_t, 256> table{};
-    for (int b = 0; b < 256; ++b) table[b] = uint8_t(b);
-    return table;
-}();
+// Tile row bytes mirrored, for a flipped sprite.
 constexpr std::array<uint8_t, 256> kReversed = [] {
     std::array<uint8_t, 256> table{};
     for (int b = 0; b < 256; ++b)
@@ -41,13 +36,13 @@ struct SpriteLayer {
 
 // One word of a sprite's row into the layer; `under`: the pixels it may
 // show on (all, or the background's colour 0 ones).
-inline void LayerSprite(SpriteLayer& s, int w, uint64_t lo, uint64_t hi, uint64_t under, uint64_t second) {
+inline void LayerSprite(SpriteLayer& s, int w, uint64_t lo, uint64_t hi, uint64_t under, bool second) {
     const uint64_t opaque = lo | hi;
     const uint64_t shows = opaque & ~s.taken[w] & under;
     s.taken[w] |= opaque;
     s.lo[w] |= lo & shows;
     s.hi[w] |= hi & shows;
-    s.second[w] |= shows & second;
+    if (second) s.second[w] |= shows;
 }
 
 // The chosen sprites over the line, the highest priority first (the order
@@ -59,25 +54,28 @@ void PpuDrawSprites(const Handheld& h, const Planes& colour, Planes& shade) {
     const unsigned height = p.lcdc & 0x04 ? 16 : 8, tileMask = height == 16 ? 0xFE : 0xFF;
     SpriteLayer layer;
     for (int k = 0; k < p.spriteCount; ++k) {
-        uint32_t entry;  // Y, X, tile, attributes
-        std::memcpy(&entry, &h.oam[4 * (p.sprites[k] & 0xFF)], 4);
-        const unsigned x = entry >> 8 & 0xFF, attr = entry >> 24;
-        unsigned row = p.ly + 16u - (entry & 0xFF);
+        // OAM as it is now: Y, X, tile, attributes.
+        const uint8_t* entry = &h.oam[4 * (p.sprites[k] & 0xFF)];
+        unsigned row = p.ly + 16u - entry[0];
+        const unsigned x = entry[1];
         // X 0 and X 168 on are wholly off the screen.
         if (row >= height || x - 1 >= 167) continue;
+        const unsigned attr = entry[3];
         if (attr & 0x40) row ^= height - 1;
-        const uint8_t* data = &h.vram[16 * (entry >> 16 & tileMask) + 2 * row];
-        const uint8_t* order = attr & 0x20 ? kReversed.data() : kIdentity.data();
-        const uint64_t lo = order[data[0]], hi = order[data[1]];
-        const uint64_t second = attr & 0x10 ? ~uint64_t(0) : 0;
-        const bool behind = attr & 0x80;
+        const uint8_t* data = &h.vram[16 * (entry[2] & tileMask) + 2 * row];
+        uint64_t lo = data[0], hi = data[1];
+        if (attr & 0x20) {
+            lo = kReversed[lo];
+            hi = kReversed[hi];
+        }
+        const bool second = attr & 0x10, behind = attr & 0x80;
         // Pixel x - 8 is plane bit x + 56; a row may run into the next word.
         const int at = int(x) + kScreenBit - 8, w = at >> 6, bit = at & 63;
-        LayerSprite(layer, w, lo << 56 >> bit, hi << 56 >> bit,
-                    behind ? ~(colour.lo[w] | colour.hi[w]) : ~uint64_t(0), second);
-        if (bit > 56)
-            LayerSprite(layer, w + 1, lo << (120 - bit), hi << (120 - bit),
-                        behind ? ~(colour.lo[w + 1] | colour.hi[w + 1]) : ~uint64_t(0), second);
+        const auto under = [&](int word) {
+            return behind ? ~(colour.lo[size_t(word)] | colour.hi[size_t(word)]) : ~uint64_t(0);
+        };
+        LayerSprite(layer, w, lo << 56 >> bit, hi << 56 >> bit, under(w), second);
+        if (bit > 56) LayerSprite(layer, w + 1, lo << (120 - bit), hi << (120 - bit), under(w + 1), second);
     }
     const PaletteForm& obp0 = kPaletteForms[p.obp0];
     const PaletteForm& obp1 = kPaletteForms[p.obp1];
