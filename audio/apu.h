@@ -117,7 +117,7 @@ struct Noise {
 // integrating high-pass filter and the resampling position. Not part of
 // the emulated state (VisitState leaves it out); it follows the state.
 struct ApuOutput {
-    double rate = 48000;              // output frames a second; 0: no output
+    double rate = 0;                  // output frames a second; 0: no output (until set)
     uint64_t factor = 0;              // output frames per clock cycle, 32.32 fixed point
     uint64_t origin = 0;              // a time, and its position in the buffer in
     uint64_t offset = 0;              // frames (32.32 fixed point): the time base

@@ -134,9 +134,10 @@ void WriteIo(Machine& m, int32_t address, uint8_t v) {
         case io::IE: m.IE = v; return;
         default: break;
     }
-    if (address >= io::kSoundFirst && address <= io::kSoundLast)
+    if (address >= io::kSoundFirst && address <= io::kSoundLast) {
         m.SoundRegs[address - io::kSoundFirst] = v;
-    else if (address >= io::kHighRamStart && address <= io::kHighRamEnd)
+        if (m.host) m.host->SoundRegisterWritten(address, v);
+    } else if (address >= io::kHighRamStart && address <= io::kHighRamEnd)
         m.HighRam[address - io::kHighRamStart] = v;
 }
 

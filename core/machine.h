@@ -49,6 +49,12 @@ struct Host {
     // Enable the commands that need a loaded machine (Unload, Reset, Pause,
     // Stop, Free ROM, Save State, Load State).
     virtual void EnableMachineCommands() {}
+    // A sound register (0xFF10-0xFF3F) was written, after SoundRegs took the
+    // value: called from inside an instruction, as the only exception to the
+    // rule above. The console that holds the machine's sound unit sees it
+    // through the host it puts between the machine and the front end
+    // (core/design_console.cpp); the handler must not touch the machine.
+    virtual void SoundRegisterWritten(int32_t /*address*/, uint8_t /*value*/) {}
 };
 
 // Booleans use bool here; the flag bytes and IME hold exactly 0 or 1 because

@@ -22,7 +22,10 @@ uint8_t ReadIo(Handheld& h, uint16_t a) {
     if (a <= 0xFF02) return SerialRead(h, a);
     if (a >= 0xFF04 && a <= 0xFF07) return TimerRead(h, a);
     if (a == kIF) return uint8_t(h.IF | 0xE0);
-    if (a >= 0xFF10 && a <= 0xFF3F) return h.soundRegs[a - 0xFF10];
+    if (a >= 0xFF10 && a <= 0xFF3F) {
+        TimerSoundCatchUp(h);
+        return audio::ApuRead(h.apu, a, h.now);
+    }
     if (a == kDma) return h.dma.reg;
     if (a >= 0xFF40 && a <= 0xFF4B) return PpuRead(h, a);
     if (a >= 0xFF80 && a < kIE) return h.hram[a - 0xFF80];
@@ -44,8 +47,8 @@ void WriteIo(Handheld& h, uint16_t a, uint8_t v) {
         return;
     }
     if (a >= 0xFF10 && a <= 0xFF3F) {
-        h.soundRegs[a - 0xFF10] = v;
-        return;
+        TimerSoundCatchUp(h);
+        return audio::ApuWrite(h.apu, a, v, h.now);
     }
     if (a == kDma) {
         // A new transfer (also one started during another) begins after one

@@ -9,12 +9,6 @@ namespace wenlo::hh {
 
 namespace {
 
-// The sound registers 0xFF10-0xFF3F as the boot program leaves them.
-constexpr std::array<uint8_t, 0x30> kPostBootSound = {
-    0x80, 0xBF, 0xF3, 0xFF, 0xBF, 0xFF, 0x3F, 0x00, 0xFF, 0xBF, 0x7F, 0xFF, 0x9F, 0xFF, 0xBF, 0xFF,
-    0xFF, 0x00, 0x00, 0xBF, 0x77, 0xF3, 0xF1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-};
-
 // The 16-bit counter behind DIV when the boot program hands over at 0x0100
 // on the DMG-ABC (DIV reads 0xAB).
 constexpr uint16_t kPostBootCounter = 0xABCC;
@@ -46,7 +40,7 @@ void ResetHandheld(Handheld& h) {
     h.vram.fill(0);
     h.oam.fill(0);
     h.hram.fill(0);
-    h.soundRegs = kPostBootSound;
+    audio::ApuReset(h.apu, h.now, true);  // as the boot program leaves it, output rate kept
     MbcReset(h);
     RefreshMemoryMap(h);
     PpuReset(h);

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/apu.h"
 #include "core/machine.h"
 #include "handheld/report.h"
 
@@ -175,7 +176,10 @@ struct Handheld {
     std::array<uint8_t, 0x2000> vram{};
     std::array<uint8_t, 0xA0> oam{};
     std::array<uint8_t, 0x7F> hram{};
-    std::array<uint8_t, 0x30> soundRegs{};  // kept until the sound unit takes them
+    // The sound unit (audio/apu.h), on this record's clock: saved with it,
+    // its output side excepted. Its frame sequencer steps at the falling
+    // edges of bit 12 of the timer's counter (handheld/timer.h).
+    audio::Apu apu;
 
     // The cartridge.
     std::string romName;  // as RomBaseName gives it: names the state and battery files

@@ -18,6 +18,7 @@
 #include "handheld/ppu.h"
 #include "handheld/scheduler.h"
 #include "handheld/state_file.h"
+#include "handheld/timer.h"
 #include "savestate/atomic_file.h"
 
 namespace wenlo {
@@ -73,7 +74,10 @@ public:
         Host* host = h_->host;
         // In place: a run loop or a debugger step of this console may be on
         // the stack below the command that frees it, holding the record.
+        // The sound output is the listener's, and stays.
+        audio::ApuOutput out = std::move(h_->apu.out);
         *h_ = Handheld{};
+        h_->apu.out = std::move(out);
         h_->DisplayMode = mode;
         h_->host = host;
         Blank();
@@ -82,8 +86,20 @@ public:
     }
     bool Loaded() const override { return !romPath_.empty(); }
 
-    void RunFrame() override { hh::RunFrame(*h_); }
-    void Run() override { RunHandheld(*h_); }
+    void RunFrame() override {
+        hh::RunFrame(*h_);
+        TimerSoundCatchUp(*h_);  // the frame's sound complete, to be taken
+    }
+    // RunHandheld's loop, with the sound brought up to each frame's end
+    // before the host's frame end takes it.
+    void Run() override {
+        while (h_->Running) {
+            while (h_->Paused && h_->Running && h_->host) h_->host->WaitForEvents();
+            if (!h_->Running) break;
+            RunFrame();
+            if (h_->host) h_->host->FrameEnded(true);
+        }
+    }
     bool Running() const override { return h_->Running; }
     void SetRunning(bool on) override { h_->Running = on; }
     bool Paused() const override { return h_->Paused; }
@@ -259,10 +275,9 @@ private:
         }
     }
 
-    audio::Apu& Sound() override { return apu_; }
+    audio::Apu& Sound() override { return h_->apu; }
 
     std::unique_ptr<Handheld> h_;
-    audio::Apu apu_;
     std::vector<uint8_t> image_;
     std::string romPath_;
     std::string perUser_;

@@ -15,14 +15,27 @@ namespace {
 constexpr char kMagic[8] = {'W', 'E', 'N', 'L', 'O', 'H', 'H', '\x1A'};
 constexpr size_t kHeaderSize = 28;
 
+// The sound unit's fields, in the order it lists them. Listing them marks
+// the unit as perhaps replaced; a save replaces nothing, so it leaves the
+// output side as it was.
+template <class H, class F>
+void SoundSections(H& h, F& f) {
+    audio::Apu& a = const_cast<audio::Apu&>(h.apu);
+    const bool resync = a.out.resync;
+    audio::VisitState(a, f);
+    if constexpr (std::is_const_v<H>) a.out.resync = resync;
+}
+
 // Every part of the record a state holds, in file order. The cartridge (rom,
-// title, name), the host, the keys held and the serial log are not state.
+// title, name), the host, the keys held, the serial log and the sound
+// unit's output are not state.
 template <class H, class F>
 void ForEachSection(H& h, F&& f) {
     f(h.now), f(h.nextEvent), f(h.events);
     f(h.cpu), f(h.timer), f(h.serial.sb), f(h.serial.sc), f(h.serial.doneAt);
     f(h.joypad.select), f(h.dma), f(h.mbc), f(h.ppu), f(h.IF), f(h.IE);
-    f(h.wram), f(h.vram), f(h.oam), f(h.hram), f(h.soundRegs);
+    f(h.wram), f(h.vram), f(h.oam), f(h.hram);
+    SoundSections(h, f);
     f(h.frames);
 }
 

@@ -23,7 +23,7 @@
 
 namespace wenlo::hh {
 
-constexpr uint32_t kStateVersion = 1;
+constexpr uint32_t kStateVersion = 2;  // 2: the sound unit's state in place of its registers
 constexpr const char* kStateExtension = ".state";
 
 std::vector<uint8_t> SerializeHandheld(const Handheld&);

@@ -14,6 +14,9 @@ constexpr uint8_t kTacEnable = 0x04;
 // 262144 Hz, 65536 Hz, 16384 Hz.
 constexpr int kTacBit[4] = {9, 3, 5, 7};
 
+// The frame sequencer's clock: the falling edges of counter bit 12.
+constexpr uint64_t kSequencerPeriod = uint64_t(2) << 12;  // 8,192 clock cycles
+
 uint64_t Period(uint8_t tac) { return uint64_t(2) << kTacBit[tac & 3]; }
 
 // The signal the edge detector watches: the selected bit ANDed with enable.
@@ -79,7 +82,23 @@ void ScheduleNext(Handheld& h) {
     Schedule(h, kEventTimer, at);
 }
 
+// Steps the sequencer at the edges after the unit's time up to `to`. Every
+// edge at or before the unit's time has been stepped already: the unit is
+// only ever brought to a time through here or at a step.
+void SequencerTo(Handheld& h, uint64_t to) {
+    audio::Apu& a = h.apu;
+    const uint64_t base = h.timer.counterBase;
+    const uint64_t k = a.last >= base ? (a.last - base) / kSequencerPeriod + 1 : 1;
+    for (uint64_t at = base + k * kSequencerPeriod; at <= to; at += kSequencerPeriod)
+        audio::ApuSequencerStep(a, at);
+}
+
 }  // namespace
+
+void TimerSoundCatchUp(Handheld& h) {
+    SequencerTo(h, h.now);
+    audio::ApuRunTo(h.apu, h.now);
+}
 
 void TimerCatchUp(Handheld& h) {
     RunTo(h, h.now);
@@ -99,8 +118,11 @@ uint8_t TimerRead(Handheld& h, uint16_t address) {
 void TimerResetCounter(Handheld& h) {
     TimerCatchUp(h);
     Timer& t = h.timer;
-    // The counter drops to 0: a selected bit that was 1 falls, and counts.
+    // The counter drops to 0: a selected bit that was 1 falls, and counts;
+    // so does bit 12 for the frame sequencer.
     if (Signal(TimerCounter(h), t.tac)) Increment(h, h.now);
+    SequencerTo(h, h.now);
+    if (TimerCounter(h) & 0x1000) audio::ApuSequencerStep(h.apu, h.now);
     t.counterBase = h.now;
     t.last = h.now;
     ScheduleNext(h);

@@ -20,4 +20,10 @@ void TimerWrite(Handheld&, uint16_t address, uint8_t value);
 // The counter restarts from 0 (a write to DIV, STOP).
 void TimerResetCounter(Handheld&);
 
+// The sound unit brought up to now (before each access to 0xFF10-0xFF3F and
+// at a frame's end), its frame sequencer stepped at every falling edge of
+// counter bit 12 on the way (512 Hz). The edges are worked out from the
+// counter here, never scheduled: the unit's own time says how far it got.
+void TimerSoundCatchUp(Handheld&);
+
 }  // namespace wenlo::hh

@@ -14,6 +14,7 @@
 #include "input/joypad.h"
 #include "savestate/state_file.h"
 #include "tools/png_io.h"
+#include "tools/wav_writer.h"
 
 namespace wenlo::tools {
 
@@ -77,6 +78,12 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, std:
     return bool(out);
 }
 
+// Every frame the unit has ready, into the file.
+void TakeSound(audio::Apu& apu, WavWriter& wav) {
+    int16_t frames[2 * 1024];
+    while (const size_t n = audio::ApuTakeSamples(apu, frames, 1024)) wav.Write(frames, n);
+}
+
 }  // namespace
 
 int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err) {
@@ -87,17 +94,20 @@ int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err)
     c.SetHost(host.get());
     c.SetPerUserFolder(PerUserFolder());
 
-    // The sound unit is not yet fed by either machine: a silent file would
-    // look like a result.
-    if (!options.wavPath.empty()) {
-        err << "wenlo-run: --wav: this build plays no sound yet; no WAV file is written\n";
-        return kExitUsage;
-    }
-
+    WavWriter wav;
     // As the Load ROM command does it: load, reset, run, clear the picture.
     if (c.Start(options.romPath) != LoadRomResult::Loaded) {
         err << "Failed to Load ROM.\n";
         return kExitUsage;
+    }
+    // The sound goes to its file as the frames run; a file that cannot be
+    // made is refused before anything runs.
+    if (!options.wavPath.empty()) {
+        if (!wav.Open(options.wavPath)) {
+            err << "wenlo-run: --wav: " << wav.Error() << "\n";
+            return kExitUsage;
+        }
+        audio::ApuSetOutputRate(c.Sound(), WavWriter::kRate);
     }
     if (const std::string note = c.TakeNote(); !note.empty()) err << "wenlo-run: " << note << "\n";
     c.SetDisplayMode(options.mode);
@@ -118,6 +128,7 @@ int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err)
     for (int64_t frame = 0; frame < options.frames; ++frame) {
         if (!options.presses.empty()) ApplyPresses(c, held, options.presses, frame);
         c.RunFrame();
+        if (wav.IsOpen()) TakeSound(c.Sound(), wav);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -143,6 +154,10 @@ int RunHeadless(const RunOptions& options, std::ostream& out, std::ostream& err)
             err << "wenlo-run: cannot write serial output '" << options.serialPath << "': " << why << "\n";
             return kExitFailure;
         }
+    }
+    if (wav.IsOpen() && !wav.Close()) {
+        err << "wenlo-run: --wav: " << wav.Error() << "\n";
+        return kExitFailure;
     }
     if (options.bench) {
         const double fps = seconds > 0 ? double(options.frames) / seconds : 0.0;
