@@ -328,11 +328,13 @@ void frmGB::ShowState(bool withCB) {
 }
 
 void frmGB::cmdStep_Click() {
+    sound_->SetAudible(false);  // a game running now stops after the step
     run_.Step([this] {
         ShowState(true);
         update();
         picScreen->update();
     });
+    UpdateSound();
 }
 
 void frmGB::cmdRunTo_Click() {
@@ -343,7 +345,9 @@ void frmGB::cmdRunTo_Click() {
     // A machine that runs can be stopped, as after a Reset; with no cartridge
     // Stop stays off with the rest of the machine commands.
     if (cartridgeLoaded_) ApplyCommandStates(AfterStopEnabled(run_.State()));
+    sound_->SetAudible(false);                // instructions run as fast as they go
     const bool gaveUp = run_.RunTo(*target);  // the dump shows where it stopped
+    UpdateSound();
     ShowState(false);
     if (gaveUp)
         ShowNote(QString("Run To: $%1 not reached in %2 instructions")

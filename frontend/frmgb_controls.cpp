@@ -239,6 +239,7 @@ void frmGB::ApplyCommandStates(Lifecycle state) {
     mnuCPUHandheld->setChecked(c.handheldChecked);
     mnuCPU->menuAction()->setVisible(c.menus);
     mnuDisplay->menuAction()->setVisible(c.menus);
+    mnuSound->menuAction()->setVisible(c.menus);
     mnuFileROMInfo->setVisible(c.romInfo);
     mnuFileROMInfo->setEnabled(c.romInfo);
     mnuCPUPause->setChecked(c.pauseChecked);
