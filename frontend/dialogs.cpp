@@ -39,4 +39,22 @@ void QtDialogs::EndProcess() {
     std::_Exit(EXIT_SUCCESS);
 }
 
+QString WatchedDialogs::OpenFile(QWidget* parent, const QString& title, const QString& folder,
+                                 const QStringList& filters) {
+    return Modal([&] { return inner_->OpenFile(parent, title, folder, filters); });
+}
+
+void WatchedDialogs::Critical(QWidget* parent, const QString& title, const QString& text) {
+    Modal([&] { inner_->Critical(parent, title, text); });
+}
+
+void WatchedDialogs::Information(QWidget* parent, const QString& title, const QString& text) {
+    Modal([&] { inner_->Information(parent, title, text); });
+}
+
+QString WatchedDialogs::InputBox(QWidget* parent, const QString& prompt, const QString& title,
+                                 const QString& defaultText) {
+    return Modal([&] { return inner_->InputBox(parent, prompt, title, defaultText); });
+}
+
 }  // namespace wenlo::ui

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <functional>
 
 class QWidget;
 
@@ -51,6 +52,39 @@ public:
                      const QString& defaultText) override;
     void OpenUrl(const QUrl& url) override;
     void EndProcess() override;
+};
+
+// Another seam's dialogs, with word of each modal one: opened(true) before it
+// shows, opened(false) once it is answered (the machine waits meanwhile, and
+// the window falls silent).
+class WatchedDialogs : public Dialogs {
+public:
+    WatchedDialogs(Dialogs* inner, std::function<void(bool)> opened)
+        : inner_(inner), opened_(std::move(opened)) {}
+    void SetInner(Dialogs* inner) { inner_ = inner; }
+
+    QString OpenFile(QWidget* parent, const QString& title, const QString& folder,
+                     const QStringList& filters) override;
+    void Critical(QWidget* parent, const QString& title, const QString& text) override;
+    void Information(QWidget* parent, const QString& title, const QString& text) override;
+    QString InputBox(QWidget* parent, const QString& prompt, const QString& title,
+                     const QString& defaultText) override;
+    void OpenUrl(const QUrl& url) override { inner_->OpenUrl(url); }
+    void EndProcess() override { inner_->EndProcess(); }
+
+private:
+    template <class F>
+    auto Modal(F&& show) {
+        opened_(true);
+        struct Closed {
+            std::function<void(bool)>& f;
+            ~Closed() { f(false); }
+        } closed{opened_};
+        return show();
+    }
+
+    Dialogs* inner_;
+    std::function<void(bool)> opened_;
 };
 
 }  // namespace wenlo::ui

@@ -18,6 +18,7 @@
 #include "frontend/frmrom.h"
 #include "frontend/gamepads.h"
 #include "frontend/picture_box.h"
+#include "frontend/sound_control.h"
 #include "frontend/texts.h"
 
 // Resources compiled into a static library must be registered by name, from
@@ -38,6 +39,7 @@ frmGB::frmGB(QWidget* parent)
       run_(*console_, this) {
     setObjectName("frmGB");
     InitWenloResources();
+    sound_ = std::make_unique<SoundControl>();  // the device, once
     QIcon icon;
     for (int size : {16, 32, 64, 128}) icon.addFile(QString(":/wenlo/wenlo-%1.png").arg(size));
     setWindowIcon(icon);
@@ -75,7 +77,7 @@ frmGB::~frmGB() {
     }
 }
 
-void frmGB::SetDialogs(Dialogs* dialogs) { dialogs_ = dialogs ? dialogs : &qtDialogs_; }
+void frmGB::SetDialogs(Dialogs* dialogs) { watchedDialogs_.SetInner(dialogs ? dialogs : &qtDialogs_); }
 
 // ---- Host ----------------------------------------------------------------
 
@@ -90,10 +92,15 @@ void frmGB::FrameEnded(bool drawn) {
     rewind_.FrameEnded(console());
     pads_->FrameEnded(run_.FastForwarding());
     MachineFrameEnded();
+    // Queued before the pacing wait: the frame's sound is due now.
+    sound_->FrameEnded(console().Sound(), SoundAudible());
     run_.FrameEnded();
 }
 
-void frmGB::WaitForEvents() { run_.WaitForEvents(); }
+void frmGB::WaitForEvents() {
+    UpdateSound();  // paused: no frame ends until it resumes
+    run_.WaitForEvents();
+}
 
 void frmGB::SetCaption(const std::string& caption) { setWindowTitle(QString::fromLatin1(caption)); }
 
@@ -142,7 +149,7 @@ void frmGB::StartRom(const QString& path) {
     if (loaded != LoadRomResult::Loaded) return ShowLoadFailure(path, loaded);  // a running game goes on
     ClearPicture();
     ApplyCommandStates(AfterStart(run_.State()));
-    run_.Run();
+    RunMachine();
 }
 
 void frmGB::cmdLoad2_Click() {
@@ -182,7 +189,7 @@ void frmGB::mnuCPUReset_Click() {
     if (console().Running()) return;  // the running loop carries on from the post-boot state
     console().SetRunning(true);
     ApplyCommandStates(AfterStopEnabled(run_.State()));
-    run_.Run();
+    RunMachine();
 }
 
 void frmGB::mnuCPUPause_Click() {
@@ -200,6 +207,7 @@ void frmGB::mnuFileExit_Click() {
     // The process ends at once, so a failure cannot wait in a note.
     if (const QString failed = FlushBatteryNow(); !failed.isEmpty())
         dialogs_->Critical(this, kAppTitle, failed + ".");
+    SoundBeforeExit();
     dialogs_->EndProcess();
 }
 
@@ -213,8 +221,7 @@ void frmGB::closeEvent(QCloseEvent* e) {
 // ---- Save states ---------------------------------------------------------
 
 void frmGB::mnuSave_Click() {
-    const StateLocation where =
-        StateLocationFor(console(), StateFolder());
+    const StateLocation where = StateLocationFor(console(), StateFolder());
     std::string error;
     if (console().SaveState(QFile::encodeName(where.path).toStdString(), &error)) {
         ShowNote(where.perUser ? PerUserStateNote(where) : "State saved to " + where.path);
@@ -226,8 +233,7 @@ void frmGB::mnuSave_Click() {
 }
 
 void frmGB::mnuLoad_Click() {
-    const StateLocation where =
-        StateLocationFor(console(), StateFolder());
+    const StateLocation where = StateLocationFor(console(), StateFolder());
     std::string error;
     if (console().LoadState(QFile::encodeName(where.path).toStdString(), &error)) {
         MachineReplaced();
@@ -322,11 +328,13 @@ void frmGB::ShowState(bool withCB) {
 }
 
 void frmGB::cmdStep_Click() {
+    sound_->SetAudible(false);  // a game running now stops after the step
     run_.Step([this] {
         ShowState(true);
         update();
         picScreen->update();
     });
+    UpdateSound();
 }
 
 void frmGB::cmdRunTo_Click() {
@@ -337,7 +345,9 @@ void frmGB::cmdRunTo_Click() {
     // A machine that runs can be stopped, as after a Reset; with no cartridge
     // Stop stays off with the rest of the machine commands.
     if (cartridgeLoaded_) ApplyCommandStates(AfterStopEnabled(run_.State()));
+    sound_->SetAudible(false);                // instructions run as fast as they go
     const bool gaveUp = run_.RunTo(*target);  // the dump shows where it stopped
+    UpdateSound();
     ShowState(false);
     if (gaveUp)
         ShowNote(QString("Run To: $%1 not reached in %2 instructions")

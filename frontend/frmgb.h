@@ -16,7 +16,8 @@
 // file is split by feature: frmgb.cpp (commands), frmgb_controls.cpp (menus,
 // controls, layout, command states), frmgb_keys.cpp (key routing),
 // frmgb_drop.cpp (drag and drop), frmgb_machine.cpp (the machine choice, the
-// suggestion of the handheld, battery saves).
+// suggestion of the handheld, battery saves), frmgb_sound.cpp (the sound
+// entries, and when the game is heard).
 #pragma once
 
 #include <QMainWindow>
@@ -47,6 +48,7 @@ namespace wenlo::ui {
 
 class Gamepads;
 class PictureBox;
+class SoundControl;
 class frmAbout;
 class frmCompat;
 class frmROM;
@@ -76,6 +78,11 @@ public:
     RewindControl& Rewind() { return rewind_; }
     // The gamepads, polled at frame ends and on a timer.
     Gamepads& Pads() { return *pads_; }
+    // The sound device and the Sound menu's choices (sound_control.h).
+    SoundControl& Sound() { return *sound_; }
+    // Whether the game is heard now: a run loop plays it at 1x, not paused,
+    // no fast-forward, rewind, Step or Run To, and no modal dialog open.
+    bool SoundAudible() const;
 
     // The open-file dialog of Load ROM and Load To Mem: the chosen file's
     // full path, or empty when cancelled.
@@ -139,10 +146,11 @@ public:
     QPushButton *cmdStep, *cmdRunTo, *cmdLoad2;
     QLabel* lblStats;
     QCheckBox *Check1, *Check2, *Check3, *Check4;
-    QMenu *mnuFile, *mnuDisplay, *mnuCPU, *mnuHelp;
+    QMenu *mnuFile, *mnuDisplay, *mnuSound, *mnuCPU, *mnuHelp;
     QAction *mnuFileLoad, *mnuFreeROM, *mnuFileROMInfo, *mnuFileExit;
     QAction *mnuDisplay1x1, *mnuDisplay2x2, *mnu2x2Int;
     QAction *mnuFileScreenshot, *mnuDisplayEveryFrame, *mnuDisplayFullscreen;
+    QAction *mnuSoundPlay, *mnuSoundVolumeUp, *mnuSoundVolumeDown;
     QAction *mnuCPUReset, *mnuCPUPause, *mnuCPUStop, *mnuSave, *mnuLoad, *mnuCPUDebugger;
     QAction* mnuCPUCompat;
     QAction* mnuCPUHandheld;
@@ -180,6 +188,11 @@ public slots:
     void mnuFileScreenshot_Click();
     void mnuDisplayEveryFrame_Click();
     void mnuDisplayFullscreen_Click();
+    // Sound on or off, and the volume by one step: remembered in the
+    // settings file, told in a note.
+    void mnuSoundPlay_Click();
+    void mnuSoundVolumeUp_Click();
+    void mnuSoundVolumeDown_Click();
     // Releases every Game Boy key the keyboard holds, through KeyUp as if
     // its key-up had come, and ends fast-forward: the picture lost the
     // focus, or the window was deactivated or minimised.
@@ -212,6 +225,18 @@ private:
     void SetDebuggerShown(bool shown);
     void ShowState(bool withCB);
     void ShowLoadFailure(const QString& path, LoadRomResult why);
+    // The run controller's Run, the sound following what it left.
+    void RunMachine();
+
+    // frmgb_sound.cpp. The output faded to SoundAudible now; called wherever
+    // that may change (a frame end does it too).
+    void UpdateSound();
+    // A modal dialog opened (true) or was answered (false).
+    void ModalDialog(bool open);
+    void ShowVolumeNote();
+    // Exit's part: the figures on standard error when WENLO_SOUND_STATS is
+    // set, then the sound faded out before the process ends.
+    void SoundBeforeExit();
 
     // frmgb_machine.cpp. The console of a kind (the handheld's made at its
     // first use).
@@ -259,8 +284,11 @@ private:
     Console* console_;                   // design_ or handheld_
     MachineChoices choices_;
     Surface surface_;
+    std::unique_ptr<SoundControl> sound_;
+    int modalDialogs_ = 0;  // open now
     QtDialogs qtDialogs_;
-    Dialogs* dialogs_ = &qtDialogs_;
+    WatchedDialogs watchedDialogs_{&qtDialogs_, [this](bool open) { ModalDialog(open); }};
+    Dialogs* dialogs_ = &watchedDialogs_;  // every dialog goes through the watch
     RunController run_;
     // Keys held through the keyboard (source 0) and each pad.
     KeySources heldKeys_;

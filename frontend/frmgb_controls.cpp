@@ -13,6 +13,7 @@
 #include "frontend/frmgb.h"
 #include "frontend/layout.h"
 #include "frontend/picture_box.h"
+#include "frontend/sound_control.h"
 
 namespace wenlo::ui {
 
@@ -61,6 +62,15 @@ void frmGB::BuildMenus() {
         AddEntry(mnuDisplay, "mnuDisplayFullscreen", "Fullscreen", QKeySequence(Qt::Key_F11));
     mnuDisplayFullscreen->setCheckable(true);
 
+    mnuSound = AddMenu(bar, "mnuSound", "Sound");
+    mnuSoundPlay = AddEntry(mnuSound, "mnuSoundPlay", "Play Sound");
+    mnuSoundPlay->setCheckable(true);
+    mnuSound->addSeparator();
+    mnuSoundVolumeUp =
+        AddEntry(mnuSound, "mnuSoundVolumeUp", "Volume Up", QKeySequence(Qt::CTRL | Qt::Key_Up));
+    mnuSoundVolumeDown =
+        AddEntry(mnuSound, "mnuSoundVolumeDown", "Volume Down", QKeySequence(Qt::CTRL | Qt::Key_Down));
+
     mnuCPU = AddMenu(bar, "mnuCPU", "CPU");
     mnuCPUReset = AddEntry(mnuCPU, "mnuCPUReset", "Reset");
     mnuCPUPause = AddEntry(mnuCPU, "mnuCPUPause", "Pause");
@@ -84,7 +94,7 @@ void frmGB::BuildMenus() {
     // shortcuts with it; held by the window as well, these keys work
     // whenever their entries are enabled.
     addActions({mnuSave, mnuLoad, mnuCPUDebugger, mnuFileExit, mnuHelpAbout, mnuDisplayFullscreen,
-                mnuFileScreenshot, mnuCPUHandheld});
+                mnuFileScreenshot, mnuCPUHandheld, mnuSoundVolumeUp, mnuSoundVolumeDown});
 
     connect(mnuFileLoad, &QAction::triggered, this, &frmGB::mnuFileLoad_Click);
     connect(mnuFreeROM, &QAction::triggered, this, &frmGB::mnuFreeROM_Click);
@@ -105,6 +115,9 @@ void frmGB::BuildMenus() {
     connect(mnuFileScreenshot, &QAction::triggered, this, &frmGB::mnuFileScreenshot_Click);
     connect(mnuDisplayEveryFrame, &QAction::triggered, this, &frmGB::mnuDisplayEveryFrame_Click);
     connect(mnuDisplayFullscreen, &QAction::triggered, this, &frmGB::mnuDisplayFullscreen_Click);
+    connect(mnuSoundPlay, &QAction::triggered, this, &frmGB::mnuSoundPlay_Click);
+    connect(mnuSoundVolumeUp, &QAction::triggered, this, &frmGB::mnuSoundVolumeUp_Click);
+    connect(mnuSoundVolumeDown, &QAction::triggered, this, &frmGB::mnuSoundVolumeDown_Click);
 }
 
 void frmGB::BuildControls() {
@@ -226,6 +239,7 @@ void frmGB::ApplyCommandStates(Lifecycle state) {
     mnuCPUHandheld->setChecked(c.handheldChecked);
     mnuCPU->menuAction()->setVisible(c.menus);
     mnuDisplay->menuAction()->setVisible(c.menus);
+    mnuSound->menuAction()->setVisible(c.menus);
     mnuFileROMInfo->setVisible(c.romInfo);
     mnuFileROMInfo->setEnabled(c.romInfo);
     mnuCPUPause->setChecked(c.pauseChecked);
@@ -238,6 +252,9 @@ void frmGB::ApplyCommandStates(Lifecycle state) {
     mnuFileScreenshot->setEnabled(cartridgeLoaded_);
     mnuDisplayEveryFrame->setChecked(everyFrame_);
     mnuDisplayFullscreen->setChecked(fullscreen_.Active());
+    mnuSoundPlay->setChecked(sound_->Enabled());
+    // Most commands that stop or resume the game end here.
+    UpdateSound();
 }
 
 }  // namespace wenlo::ui

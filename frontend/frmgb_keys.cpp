@@ -16,7 +16,9 @@ namespace wenlo::ui {
 
 void frmGB::picScreen_KeyDown(int keyCode) {
     heldKeys_.Press(console(), KeySources::kKeyboard, keyCode);
-    if (keyCode == keys::Escape) console().SetRunning(false);  // stops, but neither clears nor disables Stop
+    if (keyCode != keys::Escape) return;
+    console().SetRunning(false);  // stops, but neither clears nor disables Stop
+    UpdateSound();
 }
 
 void frmGB::picScreen_KeyUp(int keyCode) { heldKeys_.Release(console(), KeySources::kKeyboard, keyCode); }
@@ -35,9 +37,15 @@ void frmGB::changeEvent(QEvent* e) {
     if (lost) ReleaseKeyboardKeys();
 }
 
-void frmGB::picScreen_FastForward(bool held) { run_.SetFastForward(held); }
+void frmGB::picScreen_FastForward(bool held) {
+    run_.SetFastForward(held);
+    UpdateSound();
+}
 
-void frmGB::picScreen_Rewind(bool held) { rewind_.SetHeld(held); }
+void frmGB::picScreen_Rewind(bool held) {
+    rewind_.SetHeld(held);
+    UpdateSound();
+}
 
 bool frmGB::OwnsKeyEvents() const {
     // The window does not preview keys: it sees them only when no control

@@ -12,6 +12,7 @@
 #include "frontend/compat_window.h"
 #include "frontend/frmgb.h"
 #include "frontend/gamepads.h"
+#include "frontend/sound_control.h"
 
 namespace wenlo::ui {
 
@@ -44,6 +45,8 @@ Console& frmGB::ConsoleFor(MachineKind kind) {
 }
 
 void frmGB::UseConsole(Console& next) {
+    if (console_ != &next) SoundControl::Detach(console_->Sound());
+    sound_->Attach(next.Sound());
     console_ = &next;
     designRecord_ = next.Kind() == MachineKind::Wenlo;
     run_.SetConsole(next);
@@ -93,6 +96,7 @@ void frmGB::UseEmptyMachine() {
 }
 
 void frmGB::MachineReplaced() {
+    sound_->Attach(console().Sound());
     rewind_.Clear();
     watchSuggestion_ = designRecord_ && cartridgeLoaded_ && !choices_.Suggested(cartKey_);
     batteryRetryAt_ = 0;
@@ -120,7 +124,7 @@ void frmGB::mnuCPUHandheld_Click() {
     ShowNote(Lines({now, notes}), notes.isEmpty() ? kNoteMs : kLongNoteMs);
     if (!run) return ApplyCommandStates(AfterReset(run_.State()));
     ApplyCommandStates(AfterStart(run_.State()));
-    run_.Run();
+    RunMachine();
 }
 
 QString frmGB::FlushBatteryNow() {

@@ -70,6 +70,7 @@ public:
     // afterStep shows its result.
     void Step(const std::function<void()>& afterStep);
     bool RunToActive() const { return runToActive_; }
+    bool StepActive() const { return stepActive_; }
     // Steps until the program counter is target, Running is cleared, a fresh start of the
     // machine happens, or kRunToLimit steps have gone by. True when it gave
     // up so, the target not reached.

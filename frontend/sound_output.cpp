@@ -99,14 +99,17 @@ double SoundOutput::Queue(const int16_t* frames, size_t n) {
 void SoundOutput::Push(const int16_t* frames, size_t n) {
     if (n == 0) return;
     const int16_t* out = frames;
-    if (gain_ < 1) {
-        // Fading in after an unmute.
+    if (gain_ < 1 || level_ != 1 || volume_ != 1) {
+        // Fading in after an unmute, and the volume moving to its new
+        // setting, each by at most a fade's step a frame.
         const float step = 1.0f / float(std::max<size_t>(Frames(kFadeMs), 1));
         scratch_.assign(frames, frames + n * 2);
         for (size_t i = 0; i < n; ++i) {
-            scratch_[i * 2] = int16_t(scratch_[i * 2] * gain_);
-            scratch_[i * 2 + 1] = int16_t(scratch_[i * 2 + 1] * gain_);
+            const float g = gain_ * level_;
+            scratch_[i * 2] = int16_t(scratch_[i * 2] * g);
+            scratch_[i * 2 + 1] = int16_t(scratch_[i * 2 + 1] * g);
             gain_ = std::min(1.0f, gain_ + step);
+            level_ = level_ < volume_ ? std::min(volume_, level_ + step) : std::max(volume_, level_ - step);
         }
         out = scratch_.data();
     }
@@ -123,6 +126,7 @@ void SoundOutput::SetMuted(bool muted) {
     if (device_ == 0) return;
     if (!muted) {
         gain_ = 0;
+        level_ = volume_;  // the fade-in brings it
         playing_ = false;
         history_.clear();
         return;
@@ -144,6 +148,11 @@ void SoundOutput::SetMuted(bool muted) {
     history_.clear();
     playing_ = false;
     steer_ = 1;
+}
+
+void SoundOutput::SetVolume(float gain) {
+    volume_ = std::clamp(gain, 0.0f, 1.0f);
+    if (muted_) level_ = volume_;  // nothing to ramp from
 }
 
 }  // namespace wenlo::ui

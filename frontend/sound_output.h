@@ -79,6 +79,10 @@ public:
     // frames given while muted are dropped. Unmuting fades in.
     void SetMuted(bool muted);
     bool Muted() const { return muted_; }
+    // The gain of the frames queued from now on, 0 to 1: reached over
+    // kFadeMs of frames, so a change never clicks.
+    void SetVolume(float gain);
+    float Volume() const { return volume_; }
 
     // Frames waiting in the queue now.
     size_t QueuedFrames() const;
@@ -98,6 +102,8 @@ private:
     bool muted_ = false;
     bool playing_ = false;  // frames were queued since the start or the last unmute
     float gain_ = 1;        // of the next frame queued, ramping to 1 after an unmute
+    float volume_ = 1;      // as set
+    float level_ = 1;       // applied to the next frame queued, ramping to volume_
     QueueSteer queueSteer_{0, 0};
     double steer_ = 1;
     uint64_t underruns_ = 0;

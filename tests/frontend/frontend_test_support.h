@@ -44,19 +44,25 @@ public:
     QStringList inputPrompts;  // "title|prompt|default"
     QList<QUrl> urls;
     int endProcessCalls = 0;
+    // Called while each modal dialog is "open".
+    std::function<void()> whileOpen = [] {};
 
     QString OpenFile(QWidget*, const QString& title, const QString& folder,
                      const QStringList& filters) override {
+        whileOpen();
         openCalls.append({title, folder, filters});
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
     }
     void Critical(QWidget*, const QString& title, const QString& text) override {
+        whileOpen();
         criticals.append({title, text});
     }
     void Information(QWidget*, const QString& title, const QString& text) override {
+        whileOpen();
         informations.append({title, text});
     }
     QString InputBox(QWidget*, const QString& prompt, const QString& title, const QString& def) override {
+        whileOpen();
         inputPrompts.append(title + "|" + prompt + "|" + def);
         return inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();
     }

@@ -1,7 +1,11 @@
 // Runs a cartridge in the real main window for a number of frames and prints
 // the start time of every frame (milliseconds since the first), one a line,
-// then a summary. For measuring the pacing under a real display server:
+// then a summary, and the sound's figures (underruns of the device's queue
+// while the game played at 1x). For measuring the pacing and the sound under
+// a real display server (SDL_AUDIODRIVER=disk plays into SDL_DISKAUDIOFILE):
 //   wenlo-pace-probe ROM [FRAMES] > times.txt
+// A steady note plays on the console's sound unit meanwhile; a machine that
+// does not bring its unit up to each frame's end has that done here.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -11,6 +15,7 @@
 #include <vector>
 
 #include "frontend/frmgb.h"
+#include "frontend/sound_control.h"
 
 namespace {
 
@@ -41,7 +46,20 @@ int main(int argc, char** argv) {
     std::vector<double> starts;
     QElapsedTimer clock;
     clock.start();
+    uint64_t seen = 0;
     window.SetFrameObserver([&] {
+        namespace a = wenlo::audio;
+        a::Apu& unit = window.console().Sound();
+        if (starts.empty()) {
+            // Channel 2 on both sides at half volume, about 440 Hz.
+            const std::pair<unsigned, uint8_t> note[] = {{a::kNR52, 0x80}, {a::kNR50, 0x77}, {a::kNR51, 0x22},
+                                                         {a::kNR21, 0x80}, {a::kNR22, 0x80}, {a::kNR23, 0xD6},
+                                                         {a::kNR24, 0x86}};
+            for (auto [reg, value] : note)
+                a::ApuWrite(unit, uint16_t(a::kFirstRegister + reg), value, unit.last);
+        }
+        if (unit.last == seen) a::ApuRunTo(unit, unit.last + 456 * 154);
+        seen = unit.last;
         starts.push_back(double(clock.nsecsElapsed()) / 1e6);
         if (int(starts.size()) > frames) window.machine().Running = false;
     });
@@ -65,5 +83,6 @@ int main(int argc, char** argv) {
                  deltas.size(), mean, 1000.0 / mean, std::sqrt(sq / double(deltas.size())),
                  *std::min_element(deltas.begin(), deltas.end()),
                  *std::max_element(deltas.begin(), deltas.end()), worst);
+    std::fprintf(stderr, "%s\n", qPrintable(window.Sound().StatsLine()));
     return 0;
 }

@@ -84,6 +84,12 @@ private slots:
                                               << "" << true << true << false;
         QTest::newRow("mnuDisplayFullscreen") << "Fullscreen"
                                               << "F11" << true << true << false;
+        QTest::newRow("mnuSoundPlay") << "Play Sound"
+                                      << "" << true << true << true;
+        QTest::newRow("mnuSoundVolumeUp") << "Volume Up"
+                                          << "Ctrl+Up" << true << true << false;
+        QTest::newRow("mnuSoundVolumeDown") << "Volume Down"
+                                            << "Ctrl+Down" << true << true << false;
     }
     void menuEntriesAtStartup() {
         QFETCH(QString, caption);

@@ -18,6 +18,7 @@
 #include <random>
 
 #include "frontend/picture_box.h"
+#include "frontend/sound_control.h"
 #include "frontend/texts.h"
 #include "frontend_test_support.h"
 #include "input/keys.h"
@@ -576,6 +577,9 @@ private:
         want(A("mnuFreeROM")->isEnabled() == loaded, "Free ROM");
         want(w_.mnuDisplay->menuAction()->isVisible() == loaded, "Display menu");
         want(w_.mnuCPU->menuAction()->isVisible() == loaded, "CPU menu");
+        want(w_.mnuSound->menuAction()->isVisible() == loaded, "Sound menu");
+        // Frames held back or racing would be heard as a cut or a click.
+        want(Playing() || w_.Sound().Muted(), "sound while the game does not play");
         for (const char* name : {"mnuCPUReset", "mnuCPUPause", "mnuSave", "mnuLoad"})
             want(A(name)->isEnabled() == loaded, name);
         want(A("mnuCPUStop")->isEnabled() == model_.stopEnabled, "Stop");
