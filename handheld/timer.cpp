@@ -86,10 +86,12 @@ void ScheduleNext(Handheld& h) {
 // edge at or before the unit's time has been stepped already: the unit is
 // only ever brought to a time through here or at a step.
 void SequencerTo(Handheld& h, uint64_t to) {
+    // The counter's base may lie past the clock's start (power-on leaves the
+    // counter mid-count), so the edges are found from the counter's value,
+    // modulo the period, never from the base itself.
     audio::Apu& a = h.apu;
-    const uint64_t base = h.timer.counterBase;
-    const uint64_t k = a.last >= base ? (a.last - base) / kSequencerPeriod + 1 : 1;
-    for (uint64_t at = base + k * kSequencerPeriod; at <= to; at += kSequencerPeriod)
+    const uint64_t into = (a.last - h.timer.counterBase) & (kSequencerPeriod - 1);
+    for (uint64_t at = a.last + (kSequencerPeriod - into); at <= to; at += kSequencerPeriod)
         audio::ApuSequencerStep(a, at);
 }
 
