@@ -123,8 +123,9 @@ constexpr CompatInfo kInfo[] = {
      "This cartridge has extras for the television adapter; they are not shown."},
     {F::ColourEnhanced, "colour-enhanced", "colour-enhanced cartridge (0x143 = 0x80): shown in grey shades",
      "This cartridge has colours for the colour model; here it is shown in grey shades."},
-    {F::Sound, "sound", "sound registers (0xFF10-0xFF3F) written; there is no sound",
-     "This cartridge plays sound; this machine has no sound."},
+    {F::Sound, "sound", "sound registers (0xFF10-0xFF3F) written; heard, but they read back as stored",
+     "This cartridge plays sound; it is heard, but the sound settings read back as written, not as "
+     "playing."},
 };
 static_assert(std::size(kInfo) == kCompatFeatureCount);
 

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "handheld/bus.h"
+#include "handheld/state_check.h"
 
 namespace wenlo::hh {
 
@@ -114,8 +115,14 @@ bool DeserializeHandheld(Handheld& h, const std::vector<uint8_t>& bytes, std::st
     const uint32_t length = Get32(p + 20);
     if (bytes.size() - kHeaderSize != length) return Fail(error, "truncated or too long");
     if (Crc(p + kHeaderSize, length) != Get32(p + 24)) return Fail(error, "damaged (checksum mismatch)");
+    const std::vector<uint8_t> before = Payload(h);
+    const Mbc cartridge = h.mbc;
     if (!PutPayload(h, p + kHeaderSize, length))
         return Fail(error, "damaged (sizes do not fit this cartridge)");
+    if (!StateInRange(h, cartridge)) {
+        PutPayload(h, before.data(), before.size());  // as it was: it came from this very record
+        return Fail(error, "damaged (values no run of the machine holds)");
+    }
     return true;
 }
 

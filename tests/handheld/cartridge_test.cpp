@@ -163,11 +163,31 @@ TEST(HandheldState, RoundTripsAndRefusesWhatIsNotItsOwn) {
     std::vector<uint8_t> damaged = file, truncated(file.begin(), file.end() - 1), foreign = file;
     damaged[file.size() / 2] ^= 1;
     foreign[0] = 'X';
+    // Files whose checksums hold but whose values no run produces: an index
+    // past a table, a bank past the cartridge, a time far from now.
+    const auto crafted = [&](auto&& change) {
+        auto c = MakeHandheld(BankedRom(4, 0x03, 0x02));
+        EXPECT_TRUE(hh::DeserializeHandheld(*c, file, nullptr));
+        change(*c);
+        return hh::SerializeHandheld(*c);
+    };
     const Bad bad[] = {
         {"damaged", damaged, "damaged"},
         {"truncated", truncated, "truncated"},
         {"foreign", foreign, "not a state file"},
         {"empty", {}, "not a state file"},
+        {"duty 4", crafted([](hh::Handheld& c) { c.apu.ch1.duty = 4; }), "damaged"},
+        {"wave sample 32", crafted([](hh::Handheld& c) { c.apu.ch3.position = 32; }), "damaged"},
+        {"sprite entry 40", crafted([](hh::Handheld& c) { c.ppu.spriteCount = 1, c.ppu.sprites[0] = 40; }),
+         "damaged"},
+        {"line 150 drawn", crafted([](hh::Handheld& c) { c.ppu.line = 150, c.ppu.mode0At = c.now + 8; }),
+         "damaged"},
+        {"bank past the end", crafted([](hh::Handheld& c) { c.mbc.rom1 = 4 * 0x4000; }), "damaged"},
+        {"another controller", crafted([](hh::Handheld& c) { c.mbc.kind = hh::MbcKind::Mbc5; }), "damaged"},
+        {"an event a minute on",
+         crafted([](hh::Handheld& c) { c.events[hh::kEventTimer] = c.now + 60ull * 4194304; }), "damaged"},
+        {"sound a minute behind",
+         crafted([](hh::Handheld& c) { c.now += 60ull * 4194304, c.nextEvent = c.now; }), "damaged"},
     };
     for (const Bad& b : bad) {
         auto m = MakeHandheld(BankedRom(4, 0x03, 0x02));

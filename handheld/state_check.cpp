@@ -1,0 +1,67 @@
+#include "handheld/state_check.h"
+
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+
+namespace wenlo::hh {
+
+namespace {
+
+// A scheduled or last-reached time lies within this many cycles of now
+// (about four seconds): further than that, catching up would run for ages.
+constexpr uint64_t kNear = uint64_t(1) << 24;
+
+// A flag read from a file may hold any byte; some are used as indices.
+bool IsFlag(const bool& b) {
+    uint8_t byte;
+    std::memcpy(&byte, &b, 1);
+    return byte <= 1;
+}
+
+bool Near(uint64_t t, uint64_t now) { return t == kNever || (t <= now + kNear && t + kNear >= now); }
+
+bool TimesNear(const Handheld& h) {
+    const auto& a = h.apu;
+    for (uint64_t t : h.events)
+        if (!Near(t, h.now)) return false;
+    for (uint64_t t : {h.nextEvent, h.timer.last, h.timer.reloadAt, h.serial.doneAt, h.dma.start, h.ppu.lineStart,
+                       h.ppu.nextAt, h.ppu.mode3At, h.ppu.mode0At, h.mbc.rtc.last, a.last, a.ch1.nextTick,
+                       a.ch2.nextTick, a.ch3.nextTick, a.ch4.nextTick})
+        if (!Near(t, h.now)) return false;
+    return h.now <= kNever - 2 * kNear;
+}
+
+// The header's facts are the cartridge's, not the state's.
+bool SameCartridge(const Mbc& m, const Mbc& c, size_t romSize) {
+    const auto bankOk = [&](uint32_t offset) { return offset % 0x4000 == 0 && offset + 0x4000 <= romSize; };
+    return m.kind == c.kind && m.cartType == c.cartType && m.knownType == c.knownType && m.hasRam == c.hasRam &&
+           m.hasBattery == c.hasBattery && m.hasRtc == c.hasRtc && m.romBanks == c.romBanks &&
+           m.ramBanks == c.ramBanks && bankOk(m.rom0) && bankOk(m.rom1) &&
+           m.rtc.cycles < 4194304;
+}
+
+bool PictureInRange(const Ppu& p) {
+    if (p.mode > 3 || p.line > 153 || p.ly > 153 || p.phase > 2 || p.spriteCount > 10) return false;
+    // Only a visible line is ever drawn.
+    if (p.line >= 144 && (p.mode3At != kNever || p.mode0At != kNever)) return false;
+    return std::all_of(p.sprites.begin(), p.sprites.begin() + p.spriteCount,
+                       [](uint16_t s) { return (s & 0xFF) < 40; });
+}
+
+bool SoundInRange(const audio::Apu& a) {
+    const auto pulse = [](const audio::Pulse& p) {
+        return p.duty <= 3 && p.step <= 7 && IsFlag(p.high) && p.period <= 2047 && p.env.volume <= 15;
+    };
+    return a.seqStep <= 7 && pulse(a.ch1) && pulse(a.ch2) && a.ch3.position <= 31 && a.ch3.period <= 2047 &&
+           a.ch4.lfsr <= 0x7FFF && a.ch4.env.volume <= 15 && IsFlag(a.ch4.high);
+}
+
+}  // namespace
+
+bool StateInRange(const Handheld& h, const Mbc& cartridge) {
+    return TimesNear(h) && SameCartridge(h.mbc, cartridge, h.rom.size()) && h.dma.done <= 160 &&
+           PictureInRange(h.ppu) && SoundInRange(h.apu);
+}
+
+}  // namespace wenlo::hh
