@@ -6,12 +6,20 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
+class QFontMetrics;
 class QPainter;
 class QRect;
 
 namespace wenlo::ui {
+
+// The lines text (lines separated by '\n') is drawn in at most width pixels:
+// broken after a space or a slash, words kept whole; a word wider than a
+// line by itself (a long file name) is cut where it stops fitting. The
+// spaces at the breaks are left out.
+QStringList NoteLines(const QFontMetrics& metrics, int width, const QString& text);
 
 class PictureNote : public QObject {
     Q_OBJECT
@@ -27,7 +35,7 @@ public:
     const QString& Text() const { return text_; }
 
     // Paints the note at the bottom of the picture's rectangle (device
-    // pixels, the painter working in them too), wrapped to its width.
+    // pixels, the painter working in them too), in NoteLines of its width.
     // devicePixelRatio sizes the font as the desktop scale does.
     void Paint(QPainter& p, const QRect& picture, qreal devicePixelRatio) const;
 

@@ -1,6 +1,7 @@
 // The player's conveniences of the main window: keys released when the
 // keyboard is lost, Every Frame, fullscreen, a window grown by the user,
-// screenshots and the notes over the picture.
+// screenshots and the notes over the picture (their lines broken between
+// words).
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -303,6 +304,39 @@ private slots:
             QVERIFY(PictureIn(grab, QRgb(0xFF000000u | ShadeColors[0])).isValid());
         });
         QTRY_VERIFY_WITH_TIMEOUT(w->NoteText().isEmpty(), PictureNote::kShownMs + 2000);
+    }
+
+    // A note's lines at the smallest print (a 160x144 picture: 152 pixels
+    // inside the margins) break between words; only a word too wide for a
+    // line by itself is cut. Nothing but the spaces at the breaks is lost.
+    void noteLinesKeepWordsWhole_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("atLeastLines");
+        QTest::newRow("the suggestion")
+            << "This game needs the complete handheld: CPU > Complete Handheld (Ctrl+H)" << 2;
+        QTest::newRow("a folder") << "State saved to /home/player/.local/share/Wenlo/states/cartridge.sav"
+                                  << 2;
+        QTest::newRow("two notes") << "Saved.\nThis game needs the complete handheld" << 2;
+        QTest::newRow("one long word") << QString(90, 'x') << 3;
+    }
+    void noteLinesKeepWordsWhole() {
+        QFETCH(QString, text);
+        QFETCH(int, atLeastLines);
+        QFont font = QApplication::font();
+        font.setPointSizeF(6.0);
+        const QFontMetrics metrics(font);
+        const int width = 152;
+        const QStringList lines = NoteLines(metrics, width, text);
+        QVERIFY2(lines.size() >= atLeastLines, qPrintable(lines.join('|')));
+        for (const QString& line : lines)
+            QVERIFY2(metrics.horizontalAdvance(line) <= width, qPrintable(line));
+        for (const QString& word : text.split(QRegularExpression("[ \n]"))) {
+            if (metrics.horizontalAdvance(word) > width) continue;
+            bool whole = false;
+            for (const QString& line : lines) whole = whole || line.split(' ').contains(word);
+            QVERIFY2(whole, qPrintable(word + " in " + lines.join('|')));
+        }
+        QCOMPARE(lines.join("").remove(' '), QString(text).remove(' ').remove('\n'));
     }
 };
 
