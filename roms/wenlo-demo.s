@@ -23,6 +23,8 @@
 ;  - the joypad register is composed only when 0xFF00 is written, so each
 ;    half is selected by a write just before it is read;
 ;  - there is no window layer; the still title is done with the scroll split.
+; It runs on the complete handheld as well: there the CPU sees only high RAM
+; while OAM DMA copies, so the copy is started from a routine placed there.
 ;
 ; Build: roms/build-demo.sh (sdasgb, sdldgb and makebin of the sdcc package).
 
@@ -38,6 +40,18 @@ BGP     = 0x47
 OBP0    = 0x48
 OBP1    = 0x49
 IE      = 0xFF
+NR12    = 0x12                  ; sound: channel 1's envelope, period, trigger
+NR13    = 0x13
+NR14    = 0x14
+NR11    = 0x11
+NR21    = 0x16                  ; channel 2's duty, envelope, period, trigger
+NR22    = 0x17
+NR23    = 0x18
+NR24    = 0x19
+NR50    = 0x24
+NR51    = 0x25
+NR52    = 0x26
+HRAM_DMA = 0xFF80               ; the DMA routine, copied to high RAM at start
 ROMBANK = 0x2000                ; MBC1: a write here selects the ROM bank at 0x4000
 
 ; ---- work RAM
@@ -53,6 +67,8 @@ scroll_fast = 0xC107            ; SCX of the hill band
 frame       = 0xC108            ; counts main-loop frames
 map_bank    = 0xC109            ; ROM bank of the level shown (2 or 3)
 paused      = 0xC10A            ; 1: the landscape stands still
+music_tick  = 0xC10B            ; frames since the tune began, low byte
+music_pos   = 0xC10C            ; the melody's step, 0-31
 stars       = 0xC110            ; 4 stars of x, y, dx, dy
 
 ; ---- screen layout
@@ -129,8 +145,12 @@ start:
         ld      bc, #16
         call    copy
         call    build_oam
+        ld      hl, #dma_routine
+        ld      de, #HRAM_DMA
+        ld      bc, #dma_routine_end - dma_routine
+        call    copy
         ld      a, #>shadow_oam
-        ldh     (DMA), a
+        call    HRAM_DMA
         ld      a, #0xE4
         ldh     (BGP), a
         ldh     (OBP0), a
@@ -143,6 +163,18 @@ start:
         ldh     (LYC), a
         ld      a, #0x93            ; display on, tiles at 0x8000, 8x8 sprites on
         ldh     (LCDC), a
+        ld      a, #0x80            ; sound on, both sides at full volume,
+        ldh     (NR52), a           ; the melody a square wave, the bass thin
+        ld      a, #0x77
+        ldh     (NR50), a
+        ld      a, #0xFF
+        ldh     (NR51), a
+        ld      a, #0x80
+        ldh     (NR21), a
+        ld      a, #0x40
+        ldh     (NR11), a
+        ld      a, #0x1F            ; the step before the first
+        ld      (music_pos), a
         ld      a, #0x03            ; VBlank and LCD status
         ldh     (IE), a
         xor     a
@@ -161,6 +193,7 @@ main:
         call    move_stars
         call    advance_scroll
         call    build_oam
+        call    play_music
         jr      main
 
 ; Interrupt handlers. IME stays set while they run, so they keep every
@@ -168,7 +201,7 @@ main:
 vblank:
         push    af
         ld      a, #>shadow_oam
-        ldh     (DMA), a            ; the sprites built during the last frame
+        call    HRAM_DMA            ; the sprites built during the last frame
         xor     a
         ldh     (SCX), a            ; the title band stands still
         ld      a, #TITLE_END
@@ -196,6 +229,16 @@ lcd_status:
         ldh     (LYC), a
         pop     af
         reti
+
+; Copied to HRAM_DMA: starts OAM DMA from page a and waits out its 160
+; machine cycles where the CPU can still fetch.
+dma_routine:
+        ldh     (DMA), a
+        ld      a, #40
+1$:     dec     a
+        jr      nz, 1$
+        ret
+dma_routine_end:
 
 ; hl = destination, bc = count (not 0): zero-fill.
 clear:
@@ -464,6 +507,69 @@ build_oam:
         dec     c
         jr      nz, 2$
         ret
+
+; The tune: a melody note every 16 frames on channel 2, a bass note every
+; 32 on channel 1, each fading by its envelope; 32 steps, then again.
+play_music:
+        ld      hl, #music_tick
+        ld      a, (hl)
+        inc     (hl)
+        and     #0x0F
+        ret     nz
+        ld      a, (music_pos)
+        inc     a
+        and     #0x1F
+        ld      (music_pos), a
+        ld      l, a
+        ld      h, #0
+        add     hl, hl
+        ld      de, #melody
+        add     hl, de
+        ld      a, (hl+)            ; period, low byte
+        ld      c, a
+        ld      a, (hl)             ; high bits; 0xFF: a rest
+        cp      #0xFF
+        jr      z, 1$
+        ld      b, a
+        ld      a, #0xA3            ; volume 10, falling every 3/64 s
+        ldh     (NR22), a
+        ld      a, c
+        ldh     (NR23), a
+        ld      a, b
+        or      #0x80               ; trigger
+        ldh     (NR24), a
+1$:     ld      a, (music_pos)
+        bit     0, a
+        ret     nz
+        and     #0x1E               ; the bass step's offset: two bytes each
+        ld      l, a
+        ld      h, #0
+        ld      de, #bass
+        add     hl, de
+        ld      a, #0x87            ; volume 8, falling every 7/64 s
+        ldh     (NR12), a
+        ld      a, (hl+)
+        ldh     (NR13), a
+        ld      a, (hl)
+        or      #0x80
+        ldh     (NR14), a
+        ret
+
+; Periods x of 131072 / (2048 - x) Hz, low byte first.
+melody:
+        .db     0x06, 0x07, 0x39, 0x07, 0x59, 0x07, 0x39, 0x07  ; C5 E5 G5 E5
+        .db     0x44, 0x07, 0x6B, 0x07, 0x83, 0x07, 0x6B, 0x07  ; F5 A5 C6 A5
+        .db     0x59, 0x07, 0x39, 0x07, 0x06, 0x07, 0x39, 0x07  ; G5 E5 C5 E5
+        .db     0x21, 0x07, 0x44, 0x07, 0xF7, 0x06, 0x21, 0x07  ; D5 F5 B4 D5
+        .db     0x06, 0x07, 0x39, 0x07, 0x59, 0x07, 0x83, 0x07  ; C5 E5 G5 C6
+        .db     0x7B, 0x07, 0x59, 0x07, 0x39, 0x07, 0x59, 0x07  ; B5 G5 E5 G5
+        .db     0x6B, 0x07, 0x44, 0x07, 0x21, 0x07, 0x44, 0x07  ; A5 F5 D5 F5
+        .db     0x59, 0x07, 0x00, 0xFF, 0x06, 0x07, 0x00, 0xFF  ; G5 - C5 -
+bass:
+        .db     0x16, 0x04, 0x16, 0x04, 0x11, 0x05, 0x11, 0x05  ; C3 C3 F3 F3
+        .db     0x16, 0x04, 0x58, 0x03, 0xC7, 0x02, 0xC7, 0x02  ; C3 A2 G2 G2
+        .db     0x16, 0x04, 0xE5, 0x04, 0x11, 0x05, 0x83, 0x04  ; C3 E3 F3 D3
+        .db     0x11, 0x05, 0xC7, 0x02, 0xC7, 0x02, 0x16, 0x04  ; F3 G2 G2 C3
 
 ; x, y, dx, dy of the four stars (dx and dy are +1 or -1).
 star_start:
