@@ -103,8 +103,10 @@ uint8_t ReadIo(const Machine& m, int32_t address) {
         case io::IE: return m.IE;
         default: break;
     }
-    if (address >= io::kSoundFirst && address <= io::kSoundLast)
+    if (address >= io::kSoundFirst && address <= io::kSoundLast) {
+        if (address <= io::kSoundControl) CompatSoundRead(m);  // wave RAM reads as stored there too
         return m.SoundRegs[address - io::kSoundFirst];
+    }
     if (address >= io::kHighRamStart && address <= io::kHighRamEnd)
         return m.HighRam[address - io::kHighRamStart];
     return 0;  // serial, timer control, DMA, window position: not kept

@@ -123,9 +123,10 @@ constexpr CompatInfo kInfo[] = {
      "This cartridge has extras for the television adapter; they are not shown."},
     {F::ColourEnhanced, "colour-enhanced", "colour-enhanced cartridge (0x143 = 0x80): shown in grey shades",
      "This cartridge has colours for the colour model; here it is shown in grey shades."},
-    {F::Sound, "sound", "sound registers (0xFF10-0xFF3F) written; heard, but they read back as stored",
-     "This cartridge plays sound; it is heard, but the sound settings read back as written, not as "
-     "playing."},
+    {F::Sound, "sound",
+     "a sound register (0xFF10-0xFF26) read; it gives back what was written, without the channel flags "
+     "and write-only bits",
+     "This cartridge reads back its sound settings; here they read as written, not as playing."},
 };
 static_assert(std::size(kInfo) == kCompatFeatureCount);
 
@@ -268,7 +269,6 @@ void CompatIoWrite(Machine& m, int32_t address, uint8_t v) {
             return;
         default: break;
     }
-    if (address >= io::kSoundFirst && address <= io::kSoundLast) Note(c, F::Sound);
 }
 
 void CompatDispatch(Machine& m) {

@@ -42,7 +42,7 @@ enum class CompatFeature : uint8_t {
     BatteryRam,           // header 0x147 = 0x03
     SuperSystem,          // header 0x146 = 0x03
     ColourEnhanced,       // header 0x143 = 0x80
-    Sound,                // a sound register written
+    Sound,                // a sound register read back
     Count
 };
 constexpr size_t kCompatFeatureCount = size_t(CompatFeature::Count);

@@ -63,6 +63,8 @@ inline void CompatStatRead(const Machine& m) {
     m.compat.watch.linePending = true;
 }
 void CompatJoypadRead(const Machine& m);
+// The sound is heard as written; only reading its registers back differs.
+inline void CompatSoundRead(const Machine& m) { Note(m.compat, CompatFeature::Sound); }
 
 // At the start of every scanline's bookkeeping, once the line's budget has
 // run (line = that line).

@@ -41,6 +41,7 @@ constexpr int32_t TMA = 0xFF06;
 constexpr int32_t IF = 0xFF0F;
 constexpr int32_t kSoundFirst = 0xFF10;  // 0xFF10-0xFF3F: SoundRegs
 constexpr int32_t kSoundLast = 0xFF3F;
+constexpr int32_t kSoundControl = 0xFF26;  // NR52, the last register before wave RAM
 constexpr int32_t LCDC = 0xFF40;
 constexpr int32_t STAT = 0xFF41;
 constexpr int32_t SCY = 0xFF42;

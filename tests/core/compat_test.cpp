@@ -76,7 +76,7 @@ TEST(Compat, EachDifferenceIsReportedByACartridgeThatUsesIt) {
         {F::WindowLayer, {2, 0, Then({0x3E, 0xB1, 0xE0, 0x40})}, 1, -1, 0},     // LCDC bit 5
         {F::WindowPosition, {2, 0, Then({0x3E, 0x07, 0xE0, 0x4B})}, 1, -1, 0},  // WX
         {F::StatInterruptSelect, {2, 0, Then({0x3E, 0x40, 0xE0, 0x41})}, 1, -1, 0},
-        {F::Sound, {2, 0, Then({0x3E, 0x77, 0xE0, 0x24})}, 1, -1, 0},
+        {F::Sound, {2, 0, Then({0x3E, 0x77, 0xE0, 0x24, 0xF0, 0x26})}, 1, -1, 0},  // NR50 written, NR52 read
         // l: ldh a,(STAT); and 3; cp 3; jr nz,l: waits for mode 3.
         {F::StatPolling, {2, 0, {0xF0, 0x41, 0xE6, 0x03, 0xFE, 0x03, 0x20, 0xF8}}, 1, -1, 0},
         {F::Halt, {2, 0, {0x76, 0x18, 0xFD}}, 1, -1, 0},

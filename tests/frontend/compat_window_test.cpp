@@ -49,9 +49,9 @@ private slots:
             QString("This cartridge waits for the timer interrupt; this machine has no timer.\n"
                     "    timer-interrupt 1 0 the timer interrupt is enabled (IE bit 2); there is no timer\n"
                     "\n"
-                    "This cartridge plays sound; it is heard, but the sound settings read back as written, "
-                    "not as playing.\n"
-                    "    sound 1 0 sound registers (0xFF10-0xFF3F) written; heard, but they read back as stored"));
+                    "This cartridge reads back its sound settings; here they read as written, not as playing.\n"
+                    "    sound 1 0 a sound register (0xFF10-0xFF26) read; it gives back what was written, without "
+                    "the channel flags and write-only bits"));
     }
 
     void entryOpensOneWindow() {
