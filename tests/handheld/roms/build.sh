@@ -32,6 +32,7 @@ cartridges=(
     "ppu_window 0x00 2  0"
     "ppu_sprites 0x00 2 0"
     "ppu_lcd    0x00 2  0"
+    "sound      0x00 2  0"
 )
 
 work=$(mktemp -d)
