@@ -123,7 +123,10 @@ void TimerResetCounter(Handheld& h) {
     // The counter drops to 0: a selected bit that was 1 falls, and counts;
     // so does bit 12 for the frame sequencer.
     if (Signal(TimerCounter(h), t.tac)) Increment(h, h.now);
-    SequencerTo(h, h.now);
+    // The unit is brought to now before the counter restarts: the edges
+    // after it are found from its time and the new base, and a unit left
+    // behind would take the write's own time for an edge.
+    TimerSoundCatchUp(h);
     if (TimerCounter(h) & 0x1000) audio::ApuSequencerStep(h.apu, h.now);
     t.counterBase = h.now;
     t.last = h.now;

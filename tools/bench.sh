@@ -12,7 +12,10 @@
 # of them with 10 sprites. Each variant runs on both machines (machine=wenlo,
 # the default; machine=handheld, the complete handheld: at most 400,000 host
 # instructions per frame, 480,000 with 10 sprites, at least 15,000 frames per
-# second); WENLO_BENCH_MACHINES chooses.
+# second); WENLO_BENCH_MACHINES chooses. WENLO_BENCH_SOUND=1 runs each with
+# its sound written too (--wav /dev/null: synthesised, filtered and handed to
+# the WAV writer, then thrown away); with sound a frame may cost at most 15%
+# more host instructions than without.
 set -euo pipefail
 build=${1:?usage: tools/bench.sh BUILD_DIR [callgrind]}
 mode=${2:-}
@@ -27,6 +30,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 machines=${WENLO_BENCH_MACHINES:-wenlo handheld}
+sound=()
+[ "${WENLO_BENCH_SOUND:-0}" = 1 ] && sound=(--wav /dev/null)
 
 for machine in $machines; do
 for loop in rom wram hram; do
@@ -41,24 +46,24 @@ for loop in rom wram hram; do
             # Two runs of different length: their difference leaves out loading
             # and start-up, so the figure is the cost of one frame.
             total() {
-                valgrind --tool=callgrind --callgrind-out-file="$work/cg.out" "$run" --machine "$machine" --frames "$1" "$rom" \
+                valgrind --tool=callgrind --callgrind-out-file="$work/cg.out" "$run" --machine "$machine" "${sound[@]}" --frames "$1" "$rom" \
                     >/dev/null 2>&1
                 awk '/^(summary|totals):/ { print $2; exit }' "$work/cg.out"
             }
             short=$(total 200)
             long=$(total 1200)
-            echo "machine=$machine loop=$loop sprites=$sprites instructions_per_frame=$(((long - short) / 1000))"
+            echo "machine=$machine loop=$loop sprites=$sprites sound=${WENLO_BENCH_SOUND:-0} instructions_per_frame=$(((long - short) / 1000))"
             continue
         fi
 
         fps=()
         for _ in $(seq "$runs"); do
-            line=$("$run" --machine "$machine" --bench --frames "$frames" "$rom")
+            line=$("$run" --machine "$machine" "${sound[@]}" --bench --frames "$frames" "$rom")
             fps+=("$(sed -n 's/.* fps=\([0-9.]*\) .*/\1/p' <<<"$line")")
         done
         median=$(printf '%s\n' "${fps[@]}" | sort -g | sed -n "$(((runs + 1) / 2))p")
         speed=$(awk -v f="$median" -v r="$rate" 'BEGIN { printf "%.1f", f / r }')
-        echo "machine=$machine loop=$loop sprites=$sprites frames=$frames runs=$runs median_fps=$median speed=${speed}x (all: ${fps[*]})"
+        echo "machine=$machine loop=$loop sprites=$sprites sound=${WENLO_BENCH_SOUND:-0} frames=$frames runs=$runs median_fps=$median speed=${speed}x (all: ${fps[*]})"
     done
 done
 done

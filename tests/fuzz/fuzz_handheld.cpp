@@ -1,13 +1,16 @@
 // The complete handheld on arbitrary bytes. An input whose first byte is
 // even is a cartridge (any header, any size), run for a frame in every
 // display mode; an odd one is, after that byte, a state file for a small
-// fixed cartridge, which must load whole or change nothing.
+// fixed cartridge, which must load whole or change nothing. The sound unit's
+// output is on (48 kHz) and taken after every frame, so that its synthesis,
+// filter and resynchronisation after a load are run too.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include "audio/apu.h"
 #include "handheld/bus.h"
 #include "handheld/handheld.h"
 #include "handheld/mbc.h"
@@ -29,6 +32,7 @@ std::unique_ptr<Handheld> Start(std::vector<uint8_t> image, FuzzHost& host) {
     auto h = std::make_unique<Handheld>();
     wenlo::hh::MbcLoad(*h, std::move(image));
     wenlo::hh::ResetHandheld(*h);
+    wenlo::audio::ApuSetOutputRate(h->apu, 48000);
     h->host = &host;
     h->Running = true;
     return h;
@@ -43,6 +47,12 @@ std::vector<uint8_t> FixedCartridge() {
     return rom;
 }
 
+void TakeSound(Handheld& h) {
+    int16_t frames[2 * 1024];
+    while (wenlo::audio::ApuTakeSamples(h.apu, frames, 1024) != 0) {
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -53,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             h->DisplayMode = mode;
             host.surface.Resize(wenlo::ModeWidth(mode), wenlo::ModeHeight(mode));
             wenlo::hh::RunFrame(*h);
+            TakeSound(*h);
         }
         return 0;
     }
@@ -69,5 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!wenlo::hh::DeserializeHandheld(*h, std::vector<uint8_t>(data + 1, data + size), &why) &&
         wenlo::hh::SerializeHandheld(*h) != before)
         std::abort();
+    wenlo::hh::RunFrame(*h);  // the unit meets the loaded state (or the unchanged one)
+    TakeSound(*h);
     return 0;
 }

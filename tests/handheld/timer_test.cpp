@@ -112,5 +112,37 @@ TEST(HandheldTimer, DivAndTacWritesCanCountAStep) {
     }
 }
 
+TEST(HandheldTimer, FrameSequencerStepsOnFallingEdgesOfCounterBit12) {
+    // Bit 12 is set from 4,096 to 8,191 of each 8,192 cycles and falls at
+    // their end; a DIV write while it is set makes it fall at once.
+    struct Case {
+        const char* what;
+        uint64_t divAt;  // cycles after the counter's start of a DIV write (0: none)
+        uint64_t after;  // cycles run after that (or after the start)
+        int steps;
+    };
+    const Case cases[] = {
+        {"no edge in the first 8,191 cycles", 0, 8191, 0},
+        {"the edge at 8,192", 0, 8192, 1},
+        {"one every 8,192", 0, 5 * 8192, 5},
+        {"DIV written with bit 12 set: a step at once", 4096, 0, 1},
+        {"... and the next 8,192 cycles after the write", 4096, 8192, 2},
+        {"DIV written with bit 12 clear: none", 4000, 8191, 0},
+        {"... and the next 8,192 cycles after the write", 4000, 8192, 1},
+    };
+    for (const Case& c : cases) {
+        auto h = TimerMachine();
+        hh::TimerSoundCatchUp(*h);
+        const uint8_t start = h->apu.seqStep;
+        if (c.divAt != 0) {
+            Advance(*h, c.divAt);
+            hh::TimerWrite(*h, kDiv, 0);
+        }
+        Advance(*h, c.after);
+        hh::TimerSoundCatchUp(*h);
+        EXPECT_EQ((h->apu.seqStep - start) & 7, c.steps) << c.what;
+    }
+}
+
 }  // namespace
 }  // namespace wenlo::test

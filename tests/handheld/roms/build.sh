@@ -33,6 +33,7 @@ cartridges=(
     "ppu_sprites 0x00 2 0"
     "ppu_lcd    0x00 2  0"
     "dialogue   0x00 2  0"
+    "sound      0x00 2  0"
 )
 
 work=$(mktemp -d)
