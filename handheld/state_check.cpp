@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <cstring>
-#include <initializer_list>
 
 namespace wenlo::hh {
 
 namespace {
 
-// A scheduled or last-reached time lies within this many cycles of now
-// (about four seconds): further than that, catching up would run for ages.
+// A step the machine has scheduled lies within this many cycles of now
+// (about four seconds); what is caught up from the time it was last brought
+// up to lies at most kBehind behind (about 17 minutes: debugger steps alone
+// never bring the sound unit up). Further than that, catching up would run
+// for ages.
 constexpr uint64_t kNear = uint64_t(1) << 24;
+constexpr uint64_t kBehind = uint64_t(1) << 32;
 
 // A flag read from a file may hold any byte; some are used as indices.
 bool IsFlag(const bool& b) {
@@ -19,17 +22,16 @@ bool IsFlag(const bool& b) {
     return byte <= 1;
 }
 
-bool Near(uint64_t t, uint64_t now) { return t == kNever || (t <= now + kNear && t + kNear >= now); }
+bool Near(uint64_t t, uint64_t now) { return t <= now + kNear && t + kNear >= now; }
+bool Behind(uint64_t t, uint64_t now) { return t <= now + kNear && t + kBehind >= now; }
 
+// Only what is caught up step by step from its own time to now: the sound
+// unit, the picture unit's next step (a line or a frame away) and TIMA while
+// it counts. Other times may lie long past (the last DMA, a channel that
+// stopped) or never come, and cost nothing when far.
 bool TimesNear(const Handheld& h) {
-    const auto& a = h.apu;
-    for (uint64_t t : h.events)
-        if (!Near(t, h.now)) return false;
-    for (uint64_t t : {h.nextEvent, h.timer.last, h.timer.reloadAt, h.serial.doneAt, h.dma.start, h.ppu.lineStart,
-                       h.ppu.nextAt, h.ppu.mode3At, h.ppu.mode0At, h.mbc.rtc.last, a.last, a.ch1.nextTick,
-                       a.ch2.nextTick, a.ch3.nextTick, a.ch4.nextTick})
-        if (!Near(t, h.now)) return false;
-    return h.now <= kNever - 2 * kNear;
+    if (h.now > kNever - 2 * kBehind || !Behind(h.apu.last, h.now) || !Near(h.ppu.nextAt, h.now)) return false;
+    return !(h.timer.tac & 0x04) || Behind(h.timer.last, h.now);
 }
 
 // The header's facts are the cartridge's, not the state's.
