@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 namespace wenlo::hh {
 
@@ -61,8 +62,26 @@ bool SoundInRange(const audio::Apu& a) {
 
 }  // namespace
 
+// Every flag the state holds: a byte other than 0 or 1 in one is no value
+// of it at all.
+bool FlagsAreFlags(const Handheld& h) {
+    const Cpu& c = h.cpu;
+    const Ppu& p = h.ppu;
+    const Mbc& m = h.mbc;
+    const audio::Apu& a = h.apu;
+    for (const bool* b :
+         {&c.ime, &c.imePending, &c.halted, &c.haltBug, &c.stopped, &c.locked, &c.special, &p.statLine,
+          &p.frameReady, &p.skipFrame, &p.firstLine, &p.windowSeen, &m.knownType, &m.hasRam, &m.hasBattery,
+          &m.hasRtc, &m.ramEnabled, &a.powered, &a.ch1.on, &a.ch1.dac, &a.ch1.high, &a.ch1.length.enabled,
+          &a.ch1.env.up, &a.ch2.on, &a.ch2.dac, &a.ch2.high, &a.ch2.length.enabled, &a.ch2.env.up,
+          &a.sweep.enabled, &a.sweep.negated, &a.ch3.on, &a.ch3.dac, &a.ch3.length.enabled, &a.ch4.on, &a.ch4.dac,
+          &a.ch4.high, &a.ch4.length.enabled, &a.ch4.env.up})
+        if (!IsFlag(*b)) return false;
+    return true;
+}
+
 bool StateInRange(const Handheld& h, const Mbc& cartridge) {
-    return TimesNear(h) && SameCartridge(h.mbc, cartridge, h.rom.size()) && h.dma.done <= 160 &&
+    return FlagsAreFlags(h) && TimesNear(h) && SameCartridge(h.mbc, cartridge, h.rom.size()) && h.dma.done <= 160 &&
            PictureInRange(h.ppu) && SoundInRange(h.apu);
 }
 

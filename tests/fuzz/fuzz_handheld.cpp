@@ -1,7 +1,10 @@
 // The complete handheld on arbitrary bytes. An input whose first byte is
 // even is a cartridge (any header, any size), run for a frame in every
 // display mode; an odd one is, after that byte, a state file for a small
-// fixed cartridge, which must load whole or change nothing. The sound unit's
+// fixed cartridge, which must load whole or change nothing; with bit 1 set
+// as well, the rest is a list of byte patches (offset low, offset high,
+// value) to a valid state, sealed with fresh checksums, so that what a file
+// may hold past its checksums gets tried too. The sound unit's
 // output is on (48 kHz) and taken after every frame, so that its synthesis,
 // filter and resynchronisation after a load are run too.
 #include <cstddef>
@@ -9,6 +12,8 @@
 #include <cstdlib>
 #include <memory>
 #include <vector>
+
+#include <zlib.h>
 
 #include "audio/apu.h"
 #include "handheld/bus.h"
@@ -53,6 +58,18 @@ void TakeSound(Handheld& h) {
     }
 }
 
+// `state` (a whole state file) with `patches` applied to its payload and
+// its payload's checksum made right again.
+std::vector<uint8_t> Sealed(std::vector<uint8_t> state, const std::vector<uint8_t>& patches) {
+    constexpr size_t kHeader = 28;
+    const size_t payload = state.size() - kHeader;
+    for (size_t i = 0; i + 3 <= patches.size(); i += 3)
+        state[kHeader + (patches[i] | patches[i + 1] << 8) % payload] = patches[i + 2];
+    const uint32_t crc = uint32_t(crc32(crc32(0, nullptr, 0), state.data() + kHeader, uInt(payload)));
+    for (int b = 0; b < 4; ++b) state[24 + b] = uint8_t(crc >> (8 * b));
+    return state;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -76,8 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto h = std::make_unique<Handheld>(*reference);
     wenlo::hh::RefreshMemoryMap(*h);  // the copy's pages point into its own memory
     const std::vector<uint8_t> before = wenlo::hh::SerializeHandheld(*h);
+    std::vector<uint8_t> file(data + 1, data + size);
+    if (data[0] & 2) file = Sealed(before, file);
     std::string why;
-    if (!wenlo::hh::DeserializeHandheld(*h, std::vector<uint8_t>(data + 1, data + size), &why) &&
+    if (!wenlo::hh::DeserializeHandheld(*h, file, &why) &&
         wenlo::hh::SerializeHandheld(*h) != before)
         std::abort();
     wenlo::hh::RunFrame(*h);  // the unit meets the loaded state (or the unchanged one)
