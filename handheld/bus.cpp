@@ -83,6 +83,7 @@ uint8_t DmaSourceByte(const Handheld& h, uint16_t a) {
 }  // namespace
 
 void RefreshMemoryMap(Handheld& h) {
+    PpuOamChanged(h);  // after a reset or a state loaded
     h.readPages.fill(nullptr);
     h.writePages.fill(nullptr);
     if (h.dma.done < 160 || h.rom.empty()) return;  // DMA: everything through the bus
@@ -114,6 +115,7 @@ void DmaCatchUp(Handheld& h) {
     if (d.done >= 160 || h.now < d.start) return;
     const uint64_t due = (h.now - d.start) / kMachineCycle + 1;
     const uint8_t upTo = due >= 160 ? 160 : uint8_t(due);
+    if (d.done < upTo) PpuOamChanged(h);
     for (; d.done < upTo; ++d.done) h.oam[d.done] = DmaSourceByte(h, uint16_t(d.source + d.done));
     if (d.done == 160) RefreshMemoryMap(h);
 }
@@ -188,7 +190,10 @@ void BusWrite(Handheld& h, uint16_t a, uint8_t v) {
                 return;
             }
             if (a < 0xFF00) {
-                if (a < 0xFEA0 && PpuOamOpen(h)) h.oam[a - 0xFE00] = v;
+                if (a < 0xFEA0 && PpuOamOpen(h)) {
+                    h.oam[a - 0xFE00] = v;
+                    PpuOamChanged(h);
+                }
                 return;
             }
             WriteIo(h, a, v);

@@ -22,7 +22,7 @@ namespace {
     // itself, so the handler returns to it and it waits again.
     if (c.haltBug) {
         c.haltBug = false;
-        --x.pc;
+        x.pc = uint16_t(x.pc - 1);
     }
     Pass(x);
     Pass(x);
@@ -77,7 +77,7 @@ void SpecialStep(Handheld& h) {
         } else if (c.haltBug) {
             // The byte after HALT is read, but pc does not move past it.
             c.haltBug = false;
-            ExecuteOutOfLine(x, Read(x, x.pc));
+            ExecuteOutOfLine(x, Read(x, uint16_t(x.pc)));
         } else {
             // EI enables interrupts after the instruction that follows it.
             const bool enable = c.imePending;
@@ -97,7 +97,7 @@ void SpecialStep(Handheld& h) {
     do {
         if (InWindow(x, 3)) [[likely]] {
             Pass(x);
-            ExecuteOpcode<true>(x, x.window.code[uint32_t(x.pc++ - x.window.lo)]);
+            ExecuteOpcode<true>(x, x.base[x.pc++]);
         } else {
             // Code outside any window (video or cartridge RAM, the last two
             // bytes of a bank, during DMA): the instruction out of line.

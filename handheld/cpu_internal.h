@@ -31,19 +31,36 @@ struct Core {
     Handheld& h;
     Cpu& c;
     uint64_t now;
-    uint16_t pc;
-    CodeWindow window;
+    uint32_t pc;  // below 0x10000 (a wider register saves zero-extending it)
+    // The code window as the loop tests it, in three registers: pc + neg
+    // (pc - lo, wrapping) at most last holds three bytes from pc, and
+    // base[pc] is the byte at pc (base is the window's code less lo). With
+    // neg kNoWindow no pc is inside.
+    const uint8_t* base = nullptr;
+    uint32_t neg = kNoWindow, last = 0;
+    static constexpr uint32_t kNoWindow = 0xFFFF0000u;
     [[gnu::always_inline]] explicit Core(Handheld& handheld)
         : h(handheld), c(handheld.cpu), now(handheld.now), pc(handheld.cpu.pc) {}
     [[gnu::always_inline]] void Save() {
         h.now = now;
-        c.pc = pc;
+        c.pc = uint16_t(pc);
     }
     // After code outside the Core ran the CPU.
     [[gnu::always_inline]] void Load() {
         now = h.now;
         pc = c.pc;
-        window = {};
+        neg = kNoWindow;
+    }
+    // The window CodeWindowAt gave, in that form (none shorter than three
+    // bytes: high RAM, the shortest, has 127).
+    [[gnu::always_inline]] void Take(const CodeWindow& w) {
+        if (w.size < 3) {
+            neg = kNoWindow;
+            return;
+        }
+        base = reinterpret_cast<const uint8_t*>(reinterpret_cast<uintptr_t>(w.code) - w.lo);
+        neg = uint32_t(0u - w.lo);
+        last = w.size - 3;
     }
 };
 
@@ -78,30 +95,36 @@ struct Core {
         return;
     }
     x.h.now = x.now;
-    if (a < 0x8000 || a == 0xFF46) x.window.size = 0;  // a bank switch, or DMA taking the bus
+    if (a < 0x8000 || a == 0xFF46) x.neg = Core::kNoWindow;  // a bank switch, or DMA taking the bus
     Catch(x.h);
     BusWrite(x.h, a, v);
 }
-// The byte at pc (and the next), from the code window when it holds them.
+// The byte at pc (and the next two), from the code window when it holds
+// them; bytes: 1 to 3.
 [[gnu::always_inline]] inline bool InWindow(Core& x, uint32_t bytes) {
-    if (uint32_t(x.pc - x.window.lo) + bytes <= x.window.size) return true;
-    x.window = CodeWindowAt(x.h, x.pc);
-    return uint32_t(x.pc - x.window.lo) + bytes <= x.window.size;
+    if (x.pc + x.neg <= x.last + (3 - bytes)) return true;
+    x.Take(CodeWindowAt(x.h, uint16_t(x.pc)));
+    return x.pc + x.neg <= x.last + (3 - bytes);
 }
 [[gnu::always_inline]] inline uint8_t Fetch(Core& x) {
-    if (!InWindow(x, 1)) [[unlikely]]
-        return Read(x, x.pc++);
+    if (!InWindow(x, 1)) [[unlikely]] {
+        const uint8_t v = Read(x, uint16_t(x.pc));
+        x.pc = uint16_t(x.pc + 1);
+        return v;
+    }
     Pass(x);
-    return x.window.code[uint32_t(x.pc++ - x.window.lo)];
+    return x.base[x.pc++];
 }
 [[gnu::always_inline]] inline uint16_t Fetch16(Core& x) {
     if (!InWindow(x, 2)) [[unlikely]] {
-        const uint8_t lo = Read(x, x.pc++);
-        return uint16_t(lo | Read(x, x.pc++) << 8);
+        const uint8_t lo = Read(x, uint16_t(x.pc));
+        const uint8_t hi = Read(x, uint16_t(x.pc + 1));
+        x.pc = uint16_t(x.pc + 2);
+        return uint16_t(lo | hi << 8);
     }
-    const uint8_t* p = x.window.code + uint32_t(x.pc - x.window.lo);
+    const uint8_t* p = x.base + x.pc;
     x.now += 2 * kMachineCycle;
-    x.pc = uint16_t(x.pc + 2);
+    x.pc += 2;
     return uint16_t(p[0] | p[1] << 8);
 }
 // An opcode's operands. windowed: the opcode came from the code window,
@@ -111,14 +134,14 @@ template <bool windowed>
 [[gnu::always_inline]] inline uint8_t Operand(Core& x) {
     if constexpr (!windowed) return Fetch(x);
     Pass(x);
-    return x.window.code[uint32_t(x.pc++ - x.window.lo)];
+    return x.base[x.pc++];
 }
 template <bool windowed>
 [[gnu::always_inline]] inline uint16_t Operand16(Core& x) {
     if constexpr (!windowed) return Fetch16(x);
-    const uint8_t* p = x.window.code + uint32_t(x.pc - x.window.lo);
+    const uint8_t* p = x.base + x.pc;
     x.now += 2 * kMachineCycle;
-    x.pc = uint16_t(x.pc + 2);
+    x.pc += 2;
     return uint16_t(p[0] | p[1] << 8);
 }
 

@@ -15,7 +15,7 @@ namespace wenlo::hh::cpu {
 
 [[gnu::always_inline]] inline void Call(Core& x, uint16_t target) {
     Pass(x);  // the internal cycle before the push
-    Push(x, x.pc);
+    Push(x, uint16_t(x.pc));
     x.pc = target;
 }
 

@@ -203,7 +203,18 @@ struct Handheld {
     // Derived from the banking and DMA (RefreshMemoryMap), never saved.
     std::array<const uint8_t*, 256> readPages{};
     std::array<uint8_t*, 256> writePages{};
+
+    // The OAM search's first look: bit (LY + 16) & 255 set where some
+    // entry's rows cover line LY, for sprites spriteLinesHeight tall, worked
+    // out from OAM when a search finds it stale (height 0: OAM changed, see
+    // PpuOamChanged). Never saved.
+    std::array<uint64_t, 4> spriteLines{};
+    uint8_t spriteLinesHeight = 0;
 };
+
+// Whatever writes OAM calls this: the lines sprites cover are worked out
+// again at the next OAM search.
+inline void PpuOamChanged(Handheld& h) { h.spriteLinesHeight = 0; }
 
 // Cpu::special set, and the CPU's plain loop told to look at it before its
 // next instruction.

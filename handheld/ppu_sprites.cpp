@@ -130,6 +130,19 @@ uint64_t SpritesOnLine(const uint8_t* oam, uint8_t line, uint8_t height) {
     return rows;
 }
 
+// Handheld::spriteLines for sprites `height` tall, from the Y bytes.
+void MarkSpriteLines(Handheld& h, unsigned height) {
+    std::array<uint64_t, 4>& lines = h.spriteLines;
+    lines.fill(0);
+    const uint64_t run = (uint64_t(1) << height) - 1;
+    for (int i = 0; i < 40; ++i) {
+        const unsigned y = h.oam[size_t(4 * i)], w = y >> 6, bit = y & 63;
+        lines[w] |= run << bit;
+        if (bit + height > 64) lines[(w + 1) & 3] |= run >> (64 - bit);
+    }
+    h.spriteLinesHeight = uint8_t(height);
+}
+
 }  // namespace
 
 int PpuSelectSprites(Handheld& h) {
@@ -141,7 +154,11 @@ int PpuSelectSprites(Handheld& h) {
         return 0;
     }
     const unsigned height = p.lcdc & 0x04 ? 16 : 8, fine = p.scx & 7u;
-    uint64_t rows = SpritesOnLine(h.oam.data(), uint8_t(p.ly + 16), uint8_t(height));
+    if (h.spriteLinesHeight != height) MarkSpriteLines(h, height);
+    const unsigned line = (p.ly + 16u) & 255;
+    uint64_t rows = 0;
+    if (h.spriteLines[line >> 6] >> (line & 63) & 1)
+        rows = SpritesOnLine(h.oam.data(), uint8_t(line), uint8_t(height));
     // Sprites are taller than a line: mostly the line before chose the same
     // ones, already in order and their fetches counted.
     if (rows == p.spriteRows && fine == p.spriteFine) {

@@ -89,7 +89,9 @@ struct PpuRig {
     // A CPU write to OAM mid-frame, as the bus makes it: dropped while the
     // unit holds OAM.
     void OamWrite(int index, uint8_t value) {
-        if (PpuOamOpen(*h)) h->oam[index] = value;
+        if (!PpuOamOpen(*h)) return;
+        h->oam[index] = value;
+        PpuOamChanged(*h);
     }
 
     // Tile data numbered from 0x8000.
@@ -110,6 +112,7 @@ struct PpuRig {
         h->oam[4 * entry + 1] = x;
         h->oam[4 * entry + 2] = tile;
         h->oam[4 * entry + 3] = attr;
+        PpuOamChanged(*h);
     }
 
     // The shade (0-3) surface pixel (x, y) shows; -1 for anything else.

@@ -3,9 +3,11 @@
 // access rules of video RAM and OAM.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "handheld/bus.h"
 #include "tests/handheld/ppu_rig.h"
 
 namespace wenlo::hh::test {
@@ -106,6 +108,47 @@ TEST(PpuClock, Mode3Length) {
         EXPECT_EQ(rig.Read(kStat) & 3, 3) << c.what;
         rig.RunTo(end);
         EXPECT_EQ(rig.Read(kStat) & 3, 0) << c.what;
+    }
+}
+
+// The OAM search keeps what it learnt of OAM between lines: a change through
+// the bus in VBlank (a CPU write, DMA, the sprite height) shows on the next
+// frame's line 10, by the length of its mode 3 (one sprite at X 8: 263).
+TEST(PpuClock, OamSearchSeesOamChanges) {
+    struct Case {
+        const char* what;
+        uint8_t y;                            // entry 0's Y in frame 0 (X 8 throughout)
+        std::function<void(PpuRig&)> change;  // in frame 0's VBlank
+        int before, after;                    // line 10's mode 0 dot in frames 0 and 1
+    };
+    const uint8_t on10 = 10 + 16 - 3, onlyIfTall = 10 + 16 - 12;
+    const Case cases[] = {
+        {"CPU write brings it in", 0, [&](PpuRig& r) { BusWrite(*r.h, 0xFE00, on10); }, 252, 263},
+        {"CPU write takes it away", on10, [](PpuRig& r) { BusWrite(*r.h, 0xFE00, 0); }, 263, 252},
+        {"DMA brings it in", 0,
+         [&](PpuRig& r) {
+             r.h->wram[0] = on10;
+             r.h->wram[1] = 8;
+             BusWrite(*r.h, 0xFF46, 0xC0);
+         },
+         252, 263},
+        {"8x16 sprites", onlyIfTall, [](PpuRig& r) { r.Write(kLcdc, 0x97); }, 252, 263},
+    };
+    for (const Case& c : cases) {
+        PpuRig rig;
+        rig.Write(kLcdc, 0x93);
+        rig.Sprite(0, c.y, 8, 0);
+        for (int frame = 0; frame < 2; ++frame) {
+            const uint64_t end = RoundUp(PpuRig::At(10, frame ? c.after : c.before, frame));
+            rig.RunTo(end - kMachineCycle);
+            EXPECT_EQ(rig.Read(kStat) & 3, 3) << c.what << ", frame " << frame;
+            rig.RunTo(end);
+            EXPECT_EQ(rig.Read(kStat) & 3, 0) << c.what << ", frame " << frame;
+            if (frame == 0) {
+                rig.RunTo(PpuRig::At(145));
+                c.change(rig);
+            }
+        }
     }
 }
 
