@@ -10,19 +10,7 @@
 
         .area   _HOME (ABS)
 
-        TRAP_AT 0x00
-        TRAP_AT 0x08
-        TRAP_AT 0x10
-        TRAP_AT 0x18
-        TRAP_AT 0x20
-        TRAP_AT 0x28
-        TRAP_AT 0x30
-        TRAP_AT 0x38
-        TRAP_AT 0x40
-        TRAP_AT 0x48
-        TRAP_AT 0x50
-        TRAP_AT 0x58
-        TRAP_AT 0x60
+        TRAP_VECTORS
 
         .org    0x0100
         nop
