@@ -67,7 +67,7 @@ void SoundControl::FadeOutNow() {
 
 void SoundControl::FrameEnded(audio::Apu& unit, bool audible) {
     SetAudible(audible);
-    if (!enabled_ || !output_.Available()) {
+    if (!enabled_) {
         if (unit.out.rate != 0) Detach(unit);
         return;
     }

@@ -25,31 +25,68 @@ SoundOutput::SoundOutput() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         problem_ = std::string("no sound: ") + SDL_GetError();
-    } else {
-        SDL_AudioSpec want{}, have{};
-        want.freq = kWantedRate;
-        want.format = AUDIO_S16SYS;
-        want.channels = 2;
-        want.samples = 1;
-        while (want.samples < kWantedRate * kPeriodMs / 1000) want.samples *= 2;
-        want.callback = nullptr;  // the queue
-        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
-        if (device_ == 0) {
-            problem_ = std::string("no sound device: ") + SDL_GetError();
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        } else {
-            rate_ = have.freq;
-            queueSteer_ = QueueSteer(double(Frames(kTargetMs)), double(Frames(kMaxQueueMs)));
-            SDL_PauseAudioDevice(device_, 0);
-        }
+    } else if (!Open()) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
     if (!problem_.empty()) std::fprintf(stderr, "wenlo: %s; playing silently\n", problem_.c_str());
 }
 
 SoundOutput::~SoundOutput() {
+    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    if (device_ != 0 || lost_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool SoundOutput::Open() {
+    SDL_AudioSpec want{}, have{};
+    want.freq = kWantedRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 1;
+    while (want.samples < kWantedRate * kPeriodMs / 1000) want.samples *= 2;
+    want.callback = nullptr;  // the queue
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    if (device_ == 0) {
+        problem_ = std::string("no sound device: ") + SDL_GetError();
+        return false;
+    }
+    problem_.clear();
+    rate_ = have.freq;
+    queueSteer_ = QueueSteer(double(Frames(kTargetMs)), double(Frames(kMaxQueueMs)));
+    playing_ = false;
+    history_.clear();
+    SDL_PauseAudioDevice(device_, 0);
+    return true;
+}
+
+void SoundOutput::Watch() {
+    if (device_ != 0) {
+        // Unplugged, or its sound server gone: SDL stops the device, and
+        // its queue would never drain again.
+        if (SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED) return;
+        DeviceLost();
+    }
+    if (!lost_ || --retryIn_ > 0) return;
+    retryIn_ = kRetryFrames;
+    // Afresh: a driver whose server went away keeps its dead connection
+    // until SDL's audio is started again.
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0 || !Open()) {
+        problem_ = "sound device lost";
+        return;
+    }
+    lost_ = false;
+    gain_ = 0;  // faded in, as after an unmute
+    std::fprintf(stderr, "wenlo: sound device back at %d Hz\n", rate_);
+}
+
+void SoundOutput::DeviceLost() {
     if (device_ == 0) return;
     SDL_CloseAudioDevice(device_);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    device_ = 0;
+    lost_ = true;
+    retryIn_ = kRetryFrames;
+    problem_ = "sound device lost";
+    std::fprintf(stderr, "wenlo: sound device lost; playing silently until it is back\n");
 }
 
 size_t SoundOutput::QueuedFrames() const {
@@ -57,6 +94,7 @@ size_t SoundOutput::QueuedFrames() const {
 }
 
 void SoundOutput::FrameEnded(audio::Apu& apu) {
+    if (device_ == 0) Watch();
     if (device_ == 0) {
         if (apu.out.rate != 0) ApuSetOutputRate(apu, 0);
         return;
@@ -68,6 +106,7 @@ void SoundOutput::FrameEnded(audio::Apu& apu) {
 }
 
 double SoundOutput::Queue(const int16_t* frames, size_t n) {
+    Watch();
     if (device_ == 0) return 0;
     if (muted_) {
         steer_ = 1;

@@ -10,7 +10,9 @@
 //
 // Without a device (none, or SDL's audio refused) everything works
 // silently: the reason goes to standard error once, the unit's output is
-// switched off, nothing blocks.
+// switched off, nothing blocks. A device lost while playing (unplugged, its
+// sound server gone) is said so once too; it is tried again every
+// kRetryFrames frames, and sound resumes when it opens.
 //
 // Used from the thread that runs the machine; SetMuted may come between
 // frames (pause, stop, a dialog) and takes effect at once, fading out.
@@ -54,6 +56,7 @@ public:
     static constexpr double kMaxQueueMs = 40;  // never more queued than this
     static constexpr double kFadeMs = 5;       // mute and unmute ramps
     static constexpr double kMaxSteer = QueueSteer::kMaxSteer;
+    static constexpr int kRetryFrames = 300;  // about 5 s between tries of a lost device
 
     // Opens the default output device (SDL_AUDIODRIVER chooses the driver).
     SoundOutput();
@@ -84,6 +87,10 @@ public:
     void SetVolume(float gain);
     float Volume() const { return volume_; }
 
+    // What SDL's stopping of the device leads to (it is looked for at each
+    // frame): closed, silent until a retry opens it again.
+    void DeviceLost();
+
     // Frames waiting in the queue now.
     size_t QueuedFrames() const;
     // Times the queue ran dry while playing (not while muted or before the
@@ -94,11 +101,17 @@ public:
 
 private:
     size_t Frames(double ms) const { return size_t(rate_ * ms / 1000); }
+    // Opens the default device; false (and problem_ says why) if refused.
+    bool Open();
+    // Notices a stopped device; while lost, counts down to the next try.
+    void Watch();
     void Push(const int16_t* frames, size_t n);
 
     uint32_t device_ = 0;  // SDL_AudioDeviceID
     int rate_ = 0;
     std::string problem_;
+    bool lost_ = false;  // a device was open and stopped; SDL's audio stays up for retries
+    int retryIn_ = 0;    // frames until the next try of a lost device
     bool muted_ = false;
     bool playing_ = false;  // frames were queued since the start or the last unmute
     float gain_ = 1;        // of the next frame queued, ramping to 1 after an unmute

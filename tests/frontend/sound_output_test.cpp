@@ -171,6 +171,29 @@ private slots:
         QCOMPARE(out.Underruns(), playing);
     }
 
+    // A device that stops mid-game (unplugged, its server gone) leaves the
+    // game playing silently; the device is tried again, and once it opens
+    // the frames are heard again, faded in, with no underrun counted.
+    void aLostDeviceIsTriedAgain() {
+        qputenv("SDL_AUDIODRIVER", "dummy");
+        SoundOutput out;
+        QVERIFY(out.Available());
+        Tone tone;
+        Feed(out, tone, 0.2, [](int, double) {});
+        const uint64_t underruns = out.Underruns();
+        out.DeviceLost();
+        QVERIFY(!out.Available());
+        QCOMPARE(out.Problem(), std::string("sound device lost"));
+        std::vector<int16_t> v = tone.Frames(800, out.Rate());
+        for (int f = 1; f < SoundOutput::kRetryFrames; ++f) QCOMPARE(out.Queue(v.data(), 800), 0.0);
+        QVERIFY(out.Queue(v.data(), 800) > 0);
+        QVERIFY(out.Available());
+        QVERIFY(out.Problem().empty());
+        QVERIFY(out.QueuedFrames() > 0);
+        Feed(out, tone, 0.2, [](int, double) {});
+        QCOMPARE(out.Underruns(), underruns);
+    }
+
     // Fed faster than it plays (fast-forward), the queue stays at its limit
     // and the rate is steered down as far as it goes.
     void tooFastIsCappedAndSteeredDown() {
