@@ -73,5 +73,15 @@ TEST(WavWriter, UnwritablePathIsRefusedWithItsName) {
     EXPECT_FALSE(w.Write(nullptr, 0));
 }
 
+TEST(WavWriter, AFullDiskIsNeverASuccess) {
+    WavWriter w;
+    const std::vector<int16_t> second(2 * WavWriter::kRate, 1000);
+    bool ok = w.Open("/dev/full");
+    for (int i = 0; i < 4 && ok; ++i) ok = w.Write(second.data(), WavWriter::kRate);
+    if (ok) ok = w.Close();
+    EXPECT_FALSE(ok);
+    EXPECT_NE(w.Error().find("/dev/full"), std::string::npos) << w.Error();
+}
+
 }  // namespace
 }  // namespace wenlo::tools
