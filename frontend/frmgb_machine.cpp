@@ -5,6 +5,7 @@
 // of battery saves. The only place that asks which kind a console is.
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <utility>
 
 #include "core/compat.h"
@@ -65,7 +66,9 @@ LoadRomResult frmGB::LoadOn(Console& target, const QString& path, const QString&
     batteryNote_ = failed;  // MachineNotes tells it
     if (loaded != LoadRomResult::Loaded) return loaded;
     if (&target != console_) HandOver(target, !run);
-    romPath_ = path;
+    // Absolute: the load makes the cartridge's folder the current one, and
+    // a machine switch loads the file again.
+    romPath_ = QFileInfo(path).absoluteFilePath();
     cartKey_ = key;
     EnterCartridgeFolder(path);
     MachineReplaced();
