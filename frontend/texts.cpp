@@ -62,8 +62,7 @@ std::string RomInfoText(const std::vector<uint8_t>& image) {
 DumpFlags FlagsOfDump(std::string_view dump) {
     const size_t at = dump.find("AF=$");
     if (at == std::string_view::npos) return {};
-    const std::optional<int32_t> af =
-        ParseAddress("$" + std::string(dump.substr(at + 4, dump.find(' ', at) - at - 4)));
+    const std::optional<int32_t> af = ParseHex(dump.substr(at + 4, dump.find(' ', at) - at - 4));
     if (!af) return {};
     const uint32_t f = uint32_t(*af) & 0xFF;
     return {bool(f & 0x80), bool(f & 0x40), bool(f & 0x20), bool(f & 0x10)};
