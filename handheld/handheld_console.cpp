@@ -90,16 +90,7 @@ public:
         hh::RunFrame(*h_);
         TimerSoundCatchUp(*h_);  // the frame's sound complete, to be taken
     }
-    // RunHandheld's loop, with the sound brought up to each frame's end
-    // before the host's frame end takes it.
-    void Run() override {
-        while (h_->Running) {
-            while (h_->Paused && h_->Running && h_->host) h_->host->WaitForEvents();
-            if (!h_->Running) break;
-            RunFrame();
-            if (h_->host) h_->host->FrameEnded(true);
-        }
-    }
+    void Run() override { hh::RunHandheld(*h_); }
     bool Running() const override { return h_->Running; }
     void SetRunning(bool on) override { h_->Running = on; }
     bool Paused() const override { return h_->Paused; }

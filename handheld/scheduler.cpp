@@ -47,6 +47,7 @@ void RunHandheld(Handheld& h) {
         while (h.Paused && h.Running && h.host) h.host->WaitForEvents();
         if (!h.Running) break;
         RunFrame(h);
+        TimerSoundCatchUp(h);  // the frame's sound complete before the host takes it
         if (h.host) h.host->FrameEnded(true);
     }
 }

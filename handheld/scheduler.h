@@ -45,7 +45,8 @@ inline void RequestInterrupt(Handheld& h, uint8_t bits) {
 void RunFrame(Handheld&);
 
 // The run loop of the desktop program: frames until Running is false, with
-// the host's frame end (pumps, pacing) after each and the pause wait before.
+// the host's frame end (pumps, pacing, the frame's sound taken) after each
+// and the pause wait before.
 void RunHandheld(Handheld&);
 
 }  // namespace wenlo::hh

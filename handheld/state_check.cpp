@@ -31,16 +31,17 @@ bool Behind(uint64_t t, uint64_t now) { return t <= now + kNear && t + kBehind >
 // it counts. Other times may lie long past (the last DMA, a channel that
 // stopped) or never come, and cost nothing when far.
 bool TimesNear(const Handheld& h) {
-    if (h.now > kNever - 2 * kBehind || !Behind(h.apu.last, h.now) || !Near(h.ppu.nextAt, h.now)) return false;
+    if (h.now > kNever - 2 * kBehind || !Behind(h.apu.last, h.now) || !Near(h.ppu.nextAt, h.now))
+        return false;
     return !(h.timer.tac & 0x04) || Behind(h.timer.last, h.now);
 }
 
 // The header's facts are the cartridge's, not the state's.
 bool SameCartridge(const Mbc& m, const Mbc& c, size_t romSize) {
     const auto bankOk = [&](uint32_t offset) { return offset % 0x4000 == 0 && offset + 0x4000 <= romSize; };
-    return m.kind == c.kind && m.cartType == c.cartType && m.knownType == c.knownType && m.hasRam == c.hasRam &&
-           m.hasBattery == c.hasBattery && m.hasRtc == c.hasRtc && m.romBanks == c.romBanks &&
-           m.ramBanks == c.ramBanks && bankOk(m.rom0) && bankOk(m.rom1) &&
+    return m.kind == c.kind && m.cartType == c.cartType && m.knownType == c.knownType &&
+           m.hasRam == c.hasRam && m.hasBattery == c.hasBattery && m.hasRtc == c.hasRtc &&
+           m.romBanks == c.romBanks && m.ramBanks == c.ramBanks && bankOk(m.rom0) && bankOk(m.rom1) &&
            m.rtc.cycles < 4194304;
 }
 
@@ -69,20 +70,51 @@ bool FlagsAreFlags(const Handheld& h) {
     const Ppu& p = h.ppu;
     const Mbc& m = h.mbc;
     const audio::Apu& a = h.apu;
-    for (const bool* b :
-         {&c.ime, &c.imePending, &c.halted, &c.haltBug, &c.stopped, &c.locked, &c.special, &p.statLine,
-          &p.frameReady, &p.skipFrame, &p.firstLine, &p.windowSeen, &m.knownType, &m.hasRam, &m.hasBattery,
-          &m.hasRtc, &m.ramEnabled, &a.powered, &a.ch1.on, &a.ch1.dac, &a.ch1.high, &a.ch1.length.enabled,
-          &a.ch1.env.up, &a.ch2.on, &a.ch2.dac, &a.ch2.high, &a.ch2.length.enabled, &a.ch2.env.up,
-          &a.sweep.enabled, &a.sweep.negated, &a.ch3.on, &a.ch3.dac, &a.ch3.length.enabled, &a.ch4.on, &a.ch4.dac,
-          &a.ch4.high, &a.ch4.length.enabled, &a.ch4.env.up})
+    for (const bool* b : {&c.ime,
+                          &c.imePending,
+                          &c.halted,
+                          &c.haltBug,
+                          &c.stopped,
+                          &c.locked,
+                          &c.special,
+                          &p.statLine,
+                          &p.frameReady,
+                          &p.skipFrame,
+                          &p.firstLine,
+                          &p.windowSeen,
+                          &m.knownType,
+                          &m.hasRam,
+                          &m.hasBattery,
+                          &m.hasRtc,
+                          &m.ramEnabled,
+                          &a.powered,
+                          &a.ch1.on,
+                          &a.ch1.dac,
+                          &a.ch1.high,
+                          &a.ch1.length.enabled,
+                          &a.ch1.env.up,
+                          &a.ch2.on,
+                          &a.ch2.dac,
+                          &a.ch2.high,
+                          &a.ch2.length.enabled,
+                          &a.ch2.env.up,
+                          &a.sweep.enabled,
+                          &a.sweep.negated,
+                          &a.ch3.on,
+                          &a.ch3.dac,
+                          &a.ch3.length.enabled,
+                          &a.ch4.on,
+                          &a.ch4.dac,
+                          &a.ch4.high,
+                          &a.ch4.length.enabled,
+                          &a.ch4.env.up})
         if (!IsFlag(*b)) return false;
     return true;
 }
 
 bool StateInRange(const Handheld& h, const Mbc& cartridge) {
-    return FlagsAreFlags(h) && TimesNear(h) && SameCartridge(h.mbc, cartridge, h.rom.size()) && h.dma.done <= 160 &&
-           PictureInRange(h.ppu) && SoundInRange(h.apu);
+    return FlagsAreFlags(h) && TimesNear(h) && SameCartridge(h.mbc, cartridge, h.rom.size()) &&
+           h.dma.done <= 160 && PictureInRange(h.ppu) && SoundInRange(h.apu);
 }
 
 }  // namespace wenlo::hh
