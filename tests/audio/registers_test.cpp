@@ -217,6 +217,21 @@ TEST(Registers, DacOffStopsTheChannelAndKeepsItStopped) {
     }
 }
 
+// A trigger with the DAC off starts nothing, yet does its length work: an
+// expired count is reloaded (and clocked, in the first half).
+TEST(Registers, ATriggerWithTheDacOffStillReloadsTheLength) {
+    Rig r;
+    r.Write(0x12, 0x00);
+    r.Write(0x11, 0x3F);  // 1 left
+    r.RunToStep(1, 8);
+    r.Write(0x14, 0xC0);  // the enable clocks it to 0; the trigger reloads 64 and clocks it: 63
+    EXPECT_EQ(r.Read(0x26) & 1, 0);
+    r.RunToStep(0, 8);  // three length clocks: 60
+    r.Write(0x12, 0xF0);
+    r.Write(0x14, 0xC0);  // not expired: no reload
+    EXPECT_EQ(LengthClocksUntilOff(r, 0), 60);
+}
+
 TEST(Registers, PostBootValues) {
     Apu a;
     ApuReset(a, 1000, true);
