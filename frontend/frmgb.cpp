@@ -94,6 +94,7 @@ void frmGB::FrameEnded(bool drawn) {
     MachineFrameEnded();
     // Queued before the pacing wait: the frame's sound is due now.
     sound_->FrameEnded(console().Sound(), SoundAudible());
+    NoteSoundDevice();
     run_.FrameEnded();
 }
 

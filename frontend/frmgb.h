@@ -237,6 +237,8 @@ private:
     // Exit's part: the figures on standard error when WENLO_SOUND_STATS is
     // set, then the sound faded out before the process ends.
     void SoundBeforeExit();
+    // After a frame end: a note when the sound device was lost or is back.
+    void NoteSoundDevice();
 
     // frmgb_machine.cpp. The console of a kind (the handheld's made at its
     // first use).
@@ -286,6 +288,7 @@ private:
     Surface surface_;
     std::unique_ptr<SoundControl> sound_;
     int modalDialogs_ = 0;  // open now
+    int soundDeviceChangesNoted_ = 0;
     QtDialogs qtDialogs_;
     WatchedDialogs watchedDialogs_{&qtDialogs_, [this](bool open) { ModalDialog(open); }};
     Dialogs* dialogs_ = &watchedDialogs_;  // every dialog goes through the watch

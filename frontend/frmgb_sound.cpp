@@ -61,6 +61,13 @@ void frmGB::ShowVolumeNote() {
     ShowNote(note + WithoutDevice(*sound_));
 }
 
+void frmGB::NoteSoundDevice() {
+    const SoundOutput& out = sound_->Output();
+    if (out.DeviceChanges() == soundDeviceChangesNoted_) return;
+    soundDeviceChangesNoted_ = out.DeviceChanges();
+    ShowNote(out.Available() ? "Sound device back" : "Sound device lost: playing silently until it is back");
+}
+
 void frmGB::SoundBeforeExit() {
     if (qEnvironmentVariableIsSet("WENLO_SOUND_STATS"))
         std::fprintf(stderr, "wenlo: %s\n", qPrintable(sound_->StatsLine()));

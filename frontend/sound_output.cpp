@@ -15,6 +15,20 @@ constexpr double kPeriodMs = 5.3;
 
 }  // namespace
 
+std::vector<int16_t> FadeOutTail(const std::vector<int16_t>& history, size_t unplayed, size_t fadeFrames) {
+    unplayed = std::min(unplayed, history.size() / 2);
+    if (unplayed == 0) return {};
+    const int16_t* first = history.data() + history.size() - unplayed * 2;
+    std::vector<int16_t> tail(fadeFrames * 2);
+    for (size_t i = 0; i < fadeFrames; ++i) {
+        const int16_t* from = first + std::min(i, unplayed - 1) * 2;
+        const float g = 1.0f - float(i + 1) / float(fadeFrames);
+        tail[i * 2] = int16_t(from[0] * g);
+        tail[i * 2 + 1] = int16_t(from[1] * g);
+    }
+    return tail;
+}
+
 double QueueSteer::Update(double frames) {
     average_ += kWeight * (frames - average_);
     const double error = (target_ - average_) / (limit_ - target_);
@@ -75,6 +89,7 @@ void SoundOutput::Watch() {
         return;
     }
     lost_ = false;
+    ++deviceChanges_;
     gain_ = 0;  // faded in, as after an unmute
     std::fprintf(stderr, "wenlo: sound device back at %d Hz\n", rate_);
 }
@@ -84,6 +99,7 @@ void SoundOutput::DeviceLost() {
     SDL_CloseAudioDevice(device_);
     device_ = 0;
     lost_ = true;
+    ++deviceChanges_;
     retryIn_ = kRetryFrames;
     problem_ = "sound device lost";
     std::fprintf(stderr, "wenlo: sound device lost; playing silently until it is back\n");
@@ -171,18 +187,12 @@ void SoundOutput::SetMuted(bool muted) {
         return;
     }
     // What the device has not played yet is the newest `unplayed` frames we
-    // queued: replaced by their first kFadeMs, fading to silence.
+    // queued: replaced by kFadeMs of them fading to silence.
     SDL_LockAudioDevice(device_);
     const size_t unplayed = std::min(QueuedFrames(), history_.size() / 2);
     SDL_ClearQueuedAudio(device_);
-    const size_t fade = std::min(unplayed, std::max<size_t>(Frames(kFadeMs), 1));
-    std::vector<int16_t> tail(history_.end() - unplayed * 2, history_.end() - (unplayed - fade) * 2);
-    for (size_t i = 0; i < fade; ++i) {
-        const float g = 1.0f - float(i + 1) / float(fade);
-        tail[i * 2] = int16_t(tail[i * 2] * g);
-        tail[i * 2 + 1] = int16_t(tail[i * 2 + 1] * g);
-    }
-    if (fade != 0) SDL_QueueAudio(device_, tail.data(), uint32_t(fade * kFrameBytes));
+    const std::vector<int16_t> tail = FadeOutTail(history_, unplayed, std::max<size_t>(Frames(kFadeMs), 1));
+    if (!tail.empty()) SDL_QueueAudio(device_, tail.data(), uint32_t(tail.size() * sizeof(int16_t)));
     SDL_UnlockAudioDevice(device_);
     history_.clear();
     playing_ = false;

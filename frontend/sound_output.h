@@ -49,6 +49,13 @@ private:
     double average_ = 0;
 };
 
+// A mute's last frames: the first `fadeFrames` of the newest `unplayed`
+// frames of `history` (interleaved stereo), fading to silence. Fewer left
+// (the queue nearly dry) still fade over all `fadeFrames`, the last of them
+// held, so that a short queue does not end in a click. Nothing unplayed:
+// nothing (the device is silent already).
+std::vector<int16_t> FadeOutTail(const std::vector<int16_t>& history, size_t unplayed, size_t fadeFrames);
+
 class SoundOutput {
 public:
     static constexpr int kWantedRate = 48000;
@@ -90,6 +97,8 @@ public:
     // What SDL's stopping of the device leads to (it is looked for at each
     // frame): closed, silent until a retry opens it again.
     void DeviceLost();
+    // Losses and returns of the device so far.
+    int DeviceChanges() const { return deviceChanges_; }
 
     // Frames waiting in the queue now.
     size_t QueuedFrames() const;
@@ -112,6 +121,7 @@ private:
     std::string problem_;
     bool lost_ = false;  // a device was open and stopped; SDL's audio stays up for retries
     int retryIn_ = 0;    // frames until the next try of a lost device
+    int deviceChanges_ = 0;
     bool muted_ = false;
     bool playing_ = false;  // frames were queued since the start or the last unmute
     float gain_ = 1;        // of the next frame queued, ramping to 1 after an unmute

@@ -86,6 +86,36 @@ class SoundOutputTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // A mute's fade always lasts its full length, from the first unplayed
+    // frame down to silence, however few frames were left to play.
+    void theFadeOutLastsItsLengthWhateverIsLeft_data() {
+        QTest::addColumn<int>("unplayed");
+        QTest::addColumn<int>("tailFrames");
+        QTest::newRow("plenty") << 500 << 240;
+        QTest::newRow("just the fade") << 240 << 240;
+        QTest::newRow("nearly dry") << 10 << 240;
+        QTest::newRow("more than kept") << 5000 << 240;
+        QTest::newRow("dry") << 0 << 0;
+    }
+    void theFadeOutLastsItsLengthWhateverIsLeft() {
+        QFETCH(int, unplayed);
+        QFETCH(int, tailFrames);
+        std::vector<int16_t> history(2 * 1000);
+        for (size_t i = 0; i < history.size(); ++i) history[i] = int16_t(i % 2 ? -8000 : 8000);
+        const std::vector<int16_t> tail = wenlo::ui::FadeOutTail(history, size_t(unplayed), 240);
+        QCOMPARE(int(tail.size()), 2 * tailFrames);
+        for (int i = 1; i < tailFrames; ++i) {
+            QVERIFY2(std::abs(tail[i * 2]) <= std::abs(tail[i * 2 - 2]), qPrintable(QString::number(i)));
+            QVERIFY2(std::abs(tail[i * 2] - tail[i * 2 - 2]) <= 8000 / 240 + 1,
+                     qPrintable(QString::number(i)));
+            QCOMPARE(int(tail[i * 2 + 1]), -int(tail[i * 2]));
+        }
+        if (tailFrames != 0) {
+            QVERIFY(tail[0] > 7900);
+            QCOMPARE(int(tail.back()), 0);
+        }
+    }
+
     void withoutADeviceEverythingIsSilentAndQuick() {
         qputenv("SDL_AUDIODRIVER", "no-such-driver");
         SoundOutput out;
@@ -377,6 +407,35 @@ private slots:
         QVERIFY(AtDeviceRate(*w));
     }
 
+    // A device lost mid-game is noted over the picture, the unit's output
+    // off; at the retry it is back, noted, and heard.
+    void aLostDeviceIsNotedAndComesBack() {
+        FakeDialogs dialogs;
+        auto w = wenlo::test::OpenWindow(dialogs);
+        wenlo::test::FrameScript script(*w);
+        QString lost, back;
+        bool offWhileLost = false, heardAgain = false;
+        script.After(3, [&] {
+            w->Sound().Output().DeviceLost();
+            script.After(1, [&] {
+                lost = w->NoteText();
+                offWhileLost = w->console().Sound().out.rate == 0;
+                script.After(SoundOutput::kRetryFrames, [&] {
+                    back = w->NoteText();
+                    heardAgain = AtDeviceRate(*w);
+                    w->console().SetRunning(false);
+                });
+            });
+        });
+        dialogs.openAnswers << wenlo::test::Q(wenlo::test::LoopRom("LOST").WriteTemp("lost"));
+        w->mnuFileLoad->trigger();
+        QVERIFY(!script.timedOut);
+        QCOMPARE(lost, QString("Sound device lost: playing silently until it is back"));
+        QVERIFY(offWhileLost);
+        QCOMPARE(back, QString("Sound device back"));
+        QVERIFY(heardAgain);
+    }
+
     // No device: the game runs as ever, the unit's output off, the entries
     // still work and say why nothing is heard.
     void withoutADeviceTheGamePlaysOnSilently() {
@@ -416,6 +475,14 @@ private slots:
             QVERIFY2(out.Available(), out.Problem().c_str());
             rate = out.Rate();
             Feed(out, source, 0.5, [](int, double) {});
+            // The disk driver takes frames faster than its rate (it waits
+            // whole milliseconds for its 5.3 ms period), so its queue runs
+            // dry now and then, at about this point too. 35 ms more at once,
+            // within the queue's limit, 10 ms of them played: the fade
+            // starts well clear of any such gap.
+            std::vector<int16_t> more = source.Frames(size_t(rate) * 35 / 1000, rate);
+            out.Queue(more.data(), more.size() / 2);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
             out.SetMuted(true);
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
         }
