@@ -12,11 +12,15 @@
 #include <QStringList>
 #include <QTimer>
 #include <QUrl>
+#include <cstring>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "frontend/dialogs.h"
 #include "frontend/frmgb.h"
@@ -120,6 +124,15 @@ inline RomBuilder LoopRom(const std::string& title) {
 }
 
 inline QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// What a file written by SDL's disk driver holds: 16-bit stereo frames.
+inline std::vector<int16_t> Played(const QString& file) {
+    std::ifstream in(file.toStdString(), std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> played(bytes.size() / 2);
+    std::memcpy(played.data(), bytes.data(), played.size() * 2);
+    return played;
+}
 
 // Removes the scratch folders MakeTempDir made for this process (cartridges
 // and state files), so runs do not pile them up.
