@@ -17,15 +17,7 @@ res1     = 0xC011
 res2     = 0xC012
 res3     = 0xC013
 
-        .area   _HOME (ABS)
-
-        TRAP_VECTORS
-
-        .org    0x0100
-        nop
-        jp      start
-
-        .org    0x0150
+        CARTRIDGE_START
 start:
         di
         ld      sp, #STACK_TOP

@@ -21,15 +21,7 @@ RTC_DL = 0x0B
 RTC_DH = 0x0C
 secs   = 0xC000                 ; a seconds value read, for a later check
 
-        .area   _HOME (ABS)
-
-        TRAP_VECTORS
-
-        .org    0x0100
-        nop
-        jp      start
-
-        .org    0x0150
+        CARTRIDGE_START
 start:
         di
         ld      sp, #STACK_TOP

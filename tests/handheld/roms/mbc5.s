@@ -9,15 +9,7 @@
 
         .include "hw.inc"
 
-        .area   _HOME (ABS)
-
-        TRAP_VECTORS
-
-        .org    0x0100
-        nop
-        jp      start
-
-        .org    0x0150
+        CARTRIDGE_START
 start:
         di
         ld      sp, #STACK_TOP

@@ -75,15 +75,7 @@ NR52 = 0x26
         W       NR24, nr24
 .endm
 
-        .area   _HOME (ABS)
-
-        TRAP_VECTORS
-
-        .org    0x0100
-        nop
-        jp      start
-
-        .org    0x0150
+        CARTRIDGE_START
 start:
         di
         ld      sp, #STACK_TOP
