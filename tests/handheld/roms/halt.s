@@ -19,14 +19,7 @@ res2    = 0xC012
 
         .area   _HOME (ABS)
 
-        TRAP_AT 0x00
-        TRAP_AT 0x08
-        TRAP_AT 0x10
-        TRAP_AT 0x18
-        TRAP_AT 0x20
-        TRAP_AT 0x28
-        TRAP_AT 0x30
-        TRAP_AT 0x38
+        RST_TRAPS
         TRAP_AT 0x40
         TRAP_AT 0x48
         .org    0x50
@@ -35,11 +28,7 @@ res2    = 0xC012
         TRAP_AT 0x58
         TRAP_AT 0x60
 
-        .org    0x0100
-        nop
-        jp      start
-
-        .org    0x0150
+        ENTRY_POINT
 start:
         di
         ld      sp, #STACK_TOP

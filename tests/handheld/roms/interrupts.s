@@ -49,11 +49,7 @@ log     = 0xC010                ; the vectors entered, in order
         ld      a, #0x60
         jp      log_isr
 
-        .org    0x0100
-        nop
-        jp      start
-
-        .org    0x0150
+        ENTRY_POINT
 start:
         di
         ld      sp, #STACK_TOP

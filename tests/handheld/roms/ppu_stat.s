@@ -42,14 +42,7 @@ R_ON_NEXT   = 21
 
         .area   _HOME (ABS)
 
-        TRAP_AT 0x00
-        TRAP_AT 0x08
-        TRAP_AT 0x10
-        TRAP_AT 0x18
-        TRAP_AT 0x20
-        TRAP_AT 0x28
-        TRAP_AT 0x30
-        TRAP_AT 0x38
+        RST_TRAPS
         TRAP_AT 0x40
         .org    0x48
         jp      stat_isr
@@ -57,11 +50,7 @@ R_ON_NEXT   = 21
         TRAP_AT 0x58
         TRAP_AT 0x60
 
-        .org    0x0100
-        nop
-        jp      start
-
-        .org    0x0150
+        ENTRY_POINT
 start:
         di
         ld      sp, #STACK_TOP

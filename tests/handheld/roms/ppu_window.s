@@ -25,14 +25,7 @@ step     = 0xC000               ; which LY=LYC action comes next
 
         .area   _HOME (ABS)
 
-        TRAP_AT 0x00
-        TRAP_AT 0x08
-        TRAP_AT 0x10
-        TRAP_AT 0x18
-        TRAP_AT 0x20
-        TRAP_AT 0x28
-        TRAP_AT 0x30
-        TRAP_AT 0x38
+        RST_TRAPS
         .org    0x40
         jp      vblank_isr
         .org    0x48
@@ -41,11 +34,7 @@ step     = 0xC000               ; which LY=LYC action comes next
         TRAP_AT 0x58
         TRAP_AT 0x60
 
-        .org    0x0100
-        nop
-        jp      start
-
-        .org    0x0150
+        ENTRY_POINT
 start:
         di
         ld      sp, #STACK_TOP

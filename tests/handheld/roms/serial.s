@@ -17,14 +17,7 @@ res3    = 0xC013
 
         .area   _HOME (ABS)
 
-        TRAP_AT 0x00
-        TRAP_AT 0x08
-        TRAP_AT 0x10
-        TRAP_AT 0x18
-        TRAP_AT 0x20
-        TRAP_AT 0x28
-        TRAP_AT 0x30
-        TRAP_AT 0x38
+        RST_TRAPS
         TRAP_AT 0x40
         TRAP_AT 0x48
         TRAP_AT 0x50
@@ -32,11 +25,7 @@ res3    = 0xC013
         jp      serial_isr
         TRAP_AT 0x60
 
-        .org    0x0100
-        nop
-        jp      start
-
-        .org    0x0150
+        ENTRY_POINT
 start:
         di
         ld      sp, #STACK_TOP

@@ -24,14 +24,7 @@ res3    = 0xC013
 
         .area   _HOME (ABS)
 
-        TRAP_AT 0x00
-        TRAP_AT 0x08
-        TRAP_AT 0x10
-        TRAP_AT 0x18
-        TRAP_AT 0x20
-        TRAP_AT 0x28
-        TRAP_AT 0x30
-        TRAP_AT 0x38
+        RST_TRAPS
         TRAP_AT 0x40
         TRAP_AT 0x48
         .org    0x50
@@ -39,11 +32,7 @@ res3    = 0xC013
         TRAP_AT 0x58
         TRAP_AT 0x60
 
-        .org    0x0100
-        nop
-        jp      start
-
-        .org    0x0150
+        ENTRY_POINT
 start:
         di
         ld      sp, #STACK_TOP
